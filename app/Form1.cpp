@@ -1,0 +1,359 @@
+#include "app/Form1.h"
+
+#include "app/ChoiceList.h"
+#include "app/MessageBoxes.h"
+#include "app/SaveDialog.h"
+#include "protocol/SettingCodec.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kChoose = QStringLiteral("請選擇");
+const QString kSettingTip = QStringLiteral("設置");
+
+QFont arial(qreal points)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+QString toQString(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+QStringList itemsOf(const SettingCodec::ListTable &table)
+{
+    QStringList items;
+    for (const SettingCodec::ListItem &item : table.items)
+        items << toQString(item.text);
+    return items;
+}
+
+ChoiceList *makeList(const SettingCodec::ListTable &table, QWidget *parent)
+{
+    auto *list = new ChoiceList(toQString(table.name), toQString(table.initialText), kChoose, parent);
+    list->setFont(arial(9));
+    return list;
+}
+
+QPushButton *makeButton(const QString &name, const QString &caption, const QString &toolTip,
+                        qreal points, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setToolTip(toolTip);
+    button->setFont(arial(points));
+    return button;
+}
+
+QLabel *makeLabel(const QString &caption, const QString &toolTip, qreal points, QWidget *parent)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setToolTip(toolTip);
+    label->setFont(arial(points));
+    return label;
+}
+
+QLineEdit *makeIdBox(const QString &name, QWidget *parent)
+{
+    auto *box = new QLineEdit(QStringLiteral("000"), parent);
+    box->setObjectName(name);
+    box->setMaxLength(3);
+    box->setAlignment(Qt::AlignCenter);
+    box->setFont(arial(12));
+    box->setFixedWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12);
+    return box;
+}
+
+// The status pictures are drawn rather than shipped so they stay sharp at
+// any screen scale.
+QPixmap disc(const QColor &color, qreal devicePixelRatio)
+{
+    const int side = qRound(16 * devicePixelRatio);
+    QPixmap pixmap(side, side);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(color.darker(160), devicePixelRatio));
+    painter.setBrush(color);
+    painter.drawEllipse(QRectF(1, 1, side - 2, side - 2).adjusted(0.5, 0.5, -0.5, -0.5));
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    return pixmap;
+}
+
+} // namespace
+
+Form1::Form1(const Form1Platform &platform, QWidget *parent)
+    : QWidget(parent), m_platform(platform)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Vantrel"));
+    QFont windowFont(QStringLiteral("PMingLiU"));
+    windowFont.setFamilies({QStringLiteral("PMingLiU"), QStringLiteral("新細明體"),
+                            QStringLiteral("WenQuanYi Micro Hei")});
+    windowFont.setPointSizeF(11.25);
+    setFont(windowFont);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    buildTopRow();
+    buildPages();
+    wireEvents();
+    // About the designed 417 x 487 pixels at 96 dpi, more if fonts need it.
+    resize(sizeHint().expandedTo(QSize(417, 487)));
+    startUp();
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildTopRow()
+{
+    auto *row = new QHBoxLayout;
+    Label4 = makeLabel(QStringLiteral("COM Port"), QStringLiteral("串列埠"), 11.25, this);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    ComPort = new ChoiceList(QStringLiteral("ComPort"), QStringLiteral("Select..."), kChoose, this);
+    ComPort->setFont(arial(9));
+    ComPort->setMinimumWidth(90);
+    Command1 = makeButton(QStringLiteral("Command1"), QStringLiteral("Auto Scan"),
+                          QStringLiteral("自動掃描"), 9, this);
+    Command3 = makeButton(QStringLiteral("Command3"), QStringLiteral("Open COM Port"), QString(),
+                          9.75, this);
+
+    const qreal dpr = devicePixelRatioF();
+    imgNotConnected = new QLabel(this);
+    imgNotConnected->setObjectName(QStringLiteral("imgNotConnected"));
+    imgNotConnected->setToolTip(QStringLiteral("ComPort 關閉"));
+    imgNotConnected->setPixmap(disc(QColor(220, 30, 30), dpr));
+    imgConnected = new QLabel(this);
+    imgConnected->setObjectName(QStringLiteral("imgConnected"));
+    imgConnected->setToolTip(QStringLiteral("ComPort 打開"));
+    imgConnected->setPixmap(disc(QColor(30, 190, 50), dpr));
+    // Both pictures share one place; the one in front is the one seen.
+    m_status = new QStackedWidget(this);
+    m_status->addWidget(imgNotConnected);
+    m_status->addWidget(imgConnected);
+    m_status->setFixedSize(16, 16);
+
+    row->addWidget(Label4);
+    row->addWidget(ComPort, 1);
+    row->addWidget(Command1);
+    row->addWidget(Command3);
+    row->addWidget(m_status);
+    static_cast<QVBoxLayout *>(layout())->addLayout(row);
+}
+
+void Form1::buildPages()
+{
+    SSTab1 = new QTabWidget(this);
+    SSTab1->setObjectName(QStringLiteral("SSTab1"));
+    SSTab1->setFont(arial(11.25));
+    // All four tabs stay readable; the window widens to fit them instead.
+    SSTab1->setUsesScrollButtons(false);
+    SSTab1->tabBar()->setExpanding(false);
+    const QStringList titles = {QStringLiteral("General"), QStringLiteral("Advanced"),
+                                QStringLiteral("Advanced 2"), QStringLiteral("Read Setting")};
+    QList<QWidget *> pages;
+    for (const QString &title : titles) {
+        auto *page = new QWidget(SSTab1);
+        page->setFont(arial(12));
+        SSTab1->addTab(page, title);
+        pages << page;
+    }
+    buildGeneralPage(pages[0]);
+    buildAdvancedPage(pages[1]);
+    buildAdvanced2Page(pages[2]);
+    buildReadSettingPage(pages[3]);
+
+    auto *main = static_cast<QVBoxLayout *>(layout());
+    main->addWidget(SSTab1, 1);
+
+    // The counter sits in sight under the pages; clicking it does nothing.
+    auto *bottom = new QHBoxLayout;
+    Command6 = makeButton(QStringLiteral("Command6"), QStringLiteral("Data cnt"), QString(), 12, this);
+    Command6->setMinimumWidth(89);
+    Label6 = makeLabel(QStringLiteral("V1.3.2"), QStringLiteral("V1.3.2"), 9.75, this);
+    Label6->setObjectName(QStringLiteral("Label6"));
+    bottom->addWidget(Command6);
+    bottom->addStretch(1);
+    bottom->addWidget(Label6);
+    main->addLayout(bottom);
+}
+
+void Form1::buildGeneralPage(QWidget *page)
+{
+    auto *outer = new QVBoxLayout(page);
+    auto *frame = new QGroupBox(page);
+    frame->setObjectName(QStringLiteral("Frame3"));
+    auto *grid = new QGridLayout(frame);
+    grid->setColumnStretch(1, 1);
+
+    struct Row
+    {
+        const char *caption;
+        const char *toolTip;
+        const SettingCodec::ListTable &table;
+        ChoiceList **list;
+    };
+    const Row rows[] = {
+        {"Baud Rate", "鮑率", SettingCodec::baudrate, &baudrate},
+        {"Parity Bit", "校驗位", SettingCodec::ParityBit, &ParityBit},
+        {"Data Bit", "數據位", SettingCodec::DataBit, &DataBit},
+        {"Stop Bit", "停止位", SettingCodec::StopBit, &StopBit},
+        {"TimeOut", "URx未收到資料的延遲時間", SettingCodec::TimeOut, &TimeOut},
+        {"Data Rate", "RF傳輸率", SettingCodec::DataRate, &DataRate},
+        {"RF Channel", "發射頻段", SettingCodec::RF_Channel, &RF_Channel},
+        {"RF Power", "發射功率", SettingCodec::RF_Power, &RF_Power},
+        {"Data Length", "RF 傳輸封包長度", SettingCodec::DataLength, &DataLength},
+    };
+    int r = 0;
+    for (const Row &row : rows) {
+        grid->addWidget(makeLabel(QString::fromUtf8(row.caption), QString::fromUtf8(row.toolTip),
+                                  12, frame),
+                        r, 0);
+        *row.list = makeList(row.table, frame);
+        grid->addWidget(*row.list, r, 1);
+        ++r;
+    }
+    outer->addWidget(frame);
+    Command2 = makeButton(QStringLiteral("Command2"), QStringLiteral("Setting"), kSettingTip, 12, page);
+    outer->addWidget(Command2, 0, Qt::AlignRight);
+    outer->addStretch(1);
+}
+
+void Form1::buildAdvancedPage(QWidget *page)
+{
+    auto *outer = new QVBoxLayout(page);
+    auto idFrame = [page](const QString &name, const QString &title, QLineEdit *&a, QLineEdit *&b,
+                          QLineEdit *&c, const QString &prefix) {
+        auto *frame = new QGroupBox(title, page);
+        frame->setObjectName(name);
+        auto *row = new QHBoxLayout(frame);
+        a = makeIdBox(prefix + QLatin1Char('1'), frame);
+        b = makeIdBox(prefix + QLatin1Char('2'), frame);
+        c = makeIdBox(prefix + QLatin1Char('3'), frame);
+        row->addWidget(a);
+        row->addWidget(b);
+        row->addWidget(c);
+        row->addWidget(makeLabel(QStringLiteral("(0~255)"), QString(), 12, frame));
+        row->addStretch(1);
+        return frame;
+    };
+    outer->addWidget(idFrame(QStringLiteral("Frame1"), QStringLiteral("Master ID"), MasterID1,
+                             MasterID2, MasterID3, QStringLiteral("MasterID")));
+    outer->addWidget(idFrame(QStringLiteral("Frame2"), QStringLiteral("Slave ID"), SlaveID1,
+                             SlaveID2, SlaveID3, QStringLiteral("SlaveID")));
+
+    auto *modeRow = new QHBoxLayout;
+    modeRow->addWidget(makeLabel(QStringLiteral("Pair Mode"), QStringLiteral("配對模式"), 12, page));
+    PairMode = makeList(SettingCodec::PairMode, page);
+    modeRow->addWidget(PairMode, 1);
+    outer->addLayout(modeRow);
+    Command4 = makeButton(QStringLiteral("Command4"), QStringLiteral("Setting"), kSettingTip, 12, page);
+    outer->addWidget(Command4, 0, Qt::AlignRight);
+    outer->addStretch(1);
+}
+
+void Form1::buildAdvanced2Page(QWidget *page)
+{
+    auto *outer = new QVBoxLayout(page);
+    auto *frame = new QGroupBox(page);
+    frame->setObjectName(QStringLiteral("Frame4"));
+    auto *row = new QHBoxLayout(frame);
+    row->addWidget(makeLabel(QStringLiteral("Receive Timeout"), QStringLiteral("RF 接收端延遲時間"),
+                             12, frame));
+    ReceiveTimeout = makeList(SettingCodec::ReceiveTimeout, frame);
+    row->addWidget(ReceiveTimeout, 1);
+    outer->addWidget(frame);
+    Command7 = makeButton(QStringLiteral("Command7"), QStringLiteral("Setting"), kSettingTip, 12, page);
+    outer->addWidget(Command7, 0, Qt::AlignRight);
+    outer->addStretch(1);
+}
+
+void Form1::buildReadSettingPage(QWidget *page)
+{
+    auto *outer = new QVBoxLayout(page);
+    Text1 = new QPlainTextEdit(page);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setReadOnly(true);
+    Text1->setFont(arial(12));
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    outer->addWidget(Text1, 1);
+    auto *buttons = new QHBoxLayout;
+    Command5 = makeButton(QStringLiteral("Command5"), QStringLiteral("Clear Data"),
+                          QStringLiteral("清除資料"), 12, page);
+    CmdSave = makeButton(QStringLiteral("CmdSave"), QStringLiteral("Save as"),
+                         QStringLiteral("儲存..."), 12, page);
+    buttons->addWidget(Command5);
+    buttons->addStretch(1);
+    buttons->addWidget(CmdSave);
+    outer->addLayout(buttons);
+}
+
+void Form1::wireEvents()
+{
+    connect(Command1, &QPushButton::clicked, this, &Form1::OnAutoScan);
+    connect(Command3, &QPushButton::clicked, this, &Form1::OnOpenClose);
+    connect(Command2, &QPushButton::clicked, this, &Form1::OnGeneralSetting);
+    connect(Command4, &QPushButton::clicked, this, &Form1::OnPairSetting);
+    connect(Command7, &QPushButton::clicked, this, &Form1::OnReceiveTimeoutSetting);
+    connect(Command5, &QPushButton::clicked, this, &Form1::OnClearData);
+    connect(CmdSave, &QPushButton::clicked, this, &Form1::OnSaveAs);
+}
+
+void Form1::startUp()
+{
+    m_platform.boxes->show(QStringLiteral("Please Reset RS232 Brennix Dongle"),
+                           QStringLiteral("Notice"));
+    const std::pair<ChoiceList *, const SettingCodec::ListTable *> lists[] = {
+        {baudrate, &SettingCodec::baudrate},     {ParityBit, &SettingCodec::ParityBit},
+        {DataBit, &SettingCodec::DataBit},       {StopBit, &SettingCodec::StopBit},
+        {TimeOut, &SettingCodec::TimeOut},       {DataRate, &SettingCodec::DataRate},
+        {RF_Channel, &SettingCodec::RF_Channel}, {RF_Power, &SettingCodec::RF_Power},
+        {DataLength, &SettingCodec::DataLength}, {PairMode, &SettingCodec::PairMode},
+        {ReceiveTimeout, &SettingCodec::ReceiveTimeout},
+    };
+    for (const auto &[list, table] : lists)
+        list->addItemsInOrder(itemsOf(*table));
+    showConnected(false);
+}
+
+void Form1::showConnected(bool connected)
+{
+    m_status->setCurrentWidget(connected ? imgConnected : imgNotConnected);
+    Command3->setText(connected ? QStringLiteral("Close COM Port") : QStringLiteral("Open COM Port"));
+}
+
+void Form1::OnAutoScan() {}
+void Form1::OnOpenClose() {}
+void Form1::OnGeneralSetting()
+{
+    m_platform.boxes->show(QStringLiteral("Please Open COM Port"), QStringLiteral("Notice"));
+}
+
+void Form1::OnPairSetting()
+{
+    m_platform.boxes->show(QStringLiteral("Please Open COM Port"), QStringLiteral("Notice"));
+}
+
+void Form1::OnReceiveTimeoutSetting()
+{
+    m_platform.boxes->show(QStringLiteral("Please Open COM Port"), QStringLiteral("Notice"));
+}
+void Form1::OnAckTimeout() {}
+void Form1::OnClearData() {}
+void Form1::OnSaveAs() {}

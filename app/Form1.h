@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QWidget>
+
+class ChoiceList;
+class MessageBoxes;
+class SaveDialog;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QStackedWidget;
+class QTabWidget;
+
+// What the window asks of the platform, replaceable in tests.
+struct Form1Platform
+{
+    MessageBoxes *boxes = nullptr;
+    SaveDialog *saveDialog = nullptr;
+};
+
+// The main window: builds the controls, shows the start-up notice, fills the
+// lists and routes each control's event to the code that handles it.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Form1(const Form1Platform &platform, QWidget *parent = nullptr);
+    ~Form1() override;
+
+public slots:
+    void OnAutoScan();
+    void OnOpenClose();
+    void OnGeneralSetting();
+    void OnPairSetting();
+    void OnReceiveTimeoutSetting();
+    void OnAckTimeout();
+    void OnClearData();
+    void OnSaveAs();
+
+private:
+    void buildTopRow();
+    void buildPages();
+    void buildGeneralPage(QWidget *page);
+    void buildAdvancedPage(QWidget *page);
+    void buildAdvanced2Page(QWidget *page);
+    void buildReadSettingPage(QWidget *page);
+    void wireEvents();
+    void startUp();
+    void showConnected(bool connected);
+
+    Form1Platform m_platform;
+
+    // Top row
+    QLabel *Label4 = nullptr;
+    ChoiceList *ComPort = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *Command3 = nullptr;
+    QStackedWidget *m_status = nullptr;
+    QLabel *imgNotConnected = nullptr;
+    QLabel *imgConnected = nullptr;
+
+    QTabWidget *SSTab1 = nullptr;
+    QLabel *Label6 = nullptr;
+    QPushButton *Command6 = nullptr;
+
+    // General
+    ChoiceList *baudrate = nullptr;
+    ChoiceList *ParityBit = nullptr;
+    ChoiceList *DataBit = nullptr;
+    ChoiceList *StopBit = nullptr;
+    ChoiceList *TimeOut = nullptr;
+    ChoiceList *DataRate = nullptr;
+    ChoiceList *RF_Channel = nullptr;
+    ChoiceList *RF_Power = nullptr;
+    ChoiceList *DataLength = nullptr;
+    QPushButton *Command2 = nullptr;
+
+    // Advanced
+    QLineEdit *MasterID1 = nullptr;
+    QLineEdit *MasterID2 = nullptr;
+    QLineEdit *MasterID3 = nullptr;
+    QLineEdit *SlaveID1 = nullptr;
+    QLineEdit *SlaveID2 = nullptr;
+    QLineEdit *SlaveID3 = nullptr;
+    ChoiceList *PairMode = nullptr;
+    QPushButton *Command4 = nullptr;
+
+    // Advanced 2
+    ChoiceList *ReceiveTimeout = nullptr;
+    QPushButton *Command7 = nullptr;
+
+    // Read Setting
+    QPlainTextEdit *Text1 = nullptr;
+    QPushButton *Command5 = nullptr;
+    QPushButton *CmdSave = nullptr;
+};

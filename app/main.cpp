@@ -1,0 +1,48 @@
+#include "app/Form1.h"
+#include "app/MessageBoxes.h"
+#include "app/SaveDialog.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Qt aborts with a cryptic message when no display can be reached; say what
+// is wrong and how to run anyway before Qt gets there.
+bool displayReachable()
+{
+#if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        return true;
+    return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+#else
+    return true;
+#endif
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (!displayReachable()) {
+        std::fputs("vantrel: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+                   "Run it on a desktop session, or under a virtual display:\n"
+                   "    xvfb-run -a ./build/app/vantrel\n",
+                   stderr);
+        return EXIT_FAILURE;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vantrel"));
+    QApplication::setApplicationVersion(QStringLiteral("1.3.2"));
+
+    QtMessageBoxes boxes;
+    QtSaveDialog saveDialog;
+    Form1 window(Form1Platform{&boxes, &saveDialog});
+    boxes.setParent(&window);
+    saveDialog.setParent(&window);
+    window.show();
+    return QApplication::exec();
+}

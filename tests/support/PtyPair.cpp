@@ -1,0 +1,73 @@
+#include "PtyPair.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+PtyPair::PtyPair()
+{
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
+        return;
+    // Raw on both sides so that CR, LF and high bytes pass untouched.
+    termios tio{};
+    if (::tcgetattr(slave, &tio) == 0) {
+        ::cfmakeraw(&tio);
+        ::tcsetattr(slave, TCSANOW, &tio);
+    }
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    m_master = master;
+    m_slaveKeeper = slave;
+    m_slavePath = QString::fromLocal8Bit(name);
+}
+
+PtyPair::~PtyPair()
+{
+    closeMaster();
+    if (m_slaveKeeper >= 0)
+        ::close(m_slaveKeeper);
+}
+
+bool PtyPair::write(const QByteArray &data)
+{
+    if (m_master < 0)
+        return false;
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(m_master, data.constData() + done, size_t(data.size() - done));
+        if (n > 0) {
+            done += n;
+        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            pollfd p{m_master, POLLOUT, 0};
+            ::poll(&p, 1, 100);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+QByteArray PtyPair::received()
+{
+    char buf[4096];
+    while (m_master >= 0) {
+        const ssize_t n = ::read(m_master, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        m_received.append(buf, n);
+    }
+    return m_received;
+}
+
+void PtyPair::closeMaster()
+{
+    if (m_master >= 0) {
+        ::close(m_master);
+        m_master = -1;
+    }
+}

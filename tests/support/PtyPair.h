@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// A real pseudo-terminal: the program under test opens slavePath() with a
+// QSerialPort, the test plays the far end (the dongle) through the master.
+class PtyPair
+{
+public:
+    PtyPair();
+    ~PtyPair();
+    PtyPair(const PtyPair &) = delete;
+    PtyPair &operator=(const PtyPair &) = delete;
+
+    [[nodiscard]] bool isValid() const { return m_master >= 0; }
+    [[nodiscard]] QString slavePath() const { return m_slavePath; }
+    [[nodiscard]] int masterFd() const { return m_master; }
+
+    // Writes all of data to the master side; false on failure.
+    bool write(const QByteArray &data);
+    // Everything the program has written so far (reads what is waiting,
+    // never blocks). Use it inside QTRY_COMPARE so the event loop runs and
+    // QSerialPort's buffered writes reach the line.
+    QByteArray received();
+    void clearReceived() { received(); m_received.clear(); }
+    // Hangs up the line: the program's side sees the device go away.
+    void closeMaster();
+
+private:
+    int m_master = -1;
+    int m_slaveKeeper = -1; // keeps the slave side alive between opens
+    QString m_slavePath;
+    QByteArray m_received;
+};
