@@ -1,9 +1,15 @@
 #include "app/Form1.h"
 
 #include "app/ChoiceList.h"
+#include "app/LogView.h"
 #include "app/MessageBoxes.h"
 #include "app/SaveDialog.h"
+#include "log/LogFile.h"
 #include "protocol/SettingCodec.h"
+#include "serial/PortErrors.h"
+#include "serial/SerialLink.h"
+
+#include <QCoreApplication>
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -11,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -46,7 +51,8 @@ QStringList itemsOf(const SettingCodec::ListTable &table)
 
 ChoiceList *makeList(const SettingCodec::ListTable &table, QWidget *parent)
 {
-    auto *list = new ChoiceList(toQString(table.name), toQString(table.initialText), kChoose, parent);
+    auto *list =
+        new ChoiceList(toQString(table.name), toQString(table.initialText), kChoose, parent);
     list->setFont(arial(9));
     return list;
 }
@@ -98,9 +104,11 @@ QPixmap disc(const QColor &color, qreal devicePixelRatio)
 
 } // namespace
 
-Form1::Form1(const Form1Platform &platform, QWidget *parent)
-    : QWidget(parent), m_platform(platform)
+Form1::Form1(Form1Platform platform, QWidget *parent)
+    : QWidget(parent), m_platform(std::move(platform))
 {
+    MSComm1 = new SerialLink(std::move(m_platform.ports), this);
+    m_transaction = new SettingTransaction(*MSComm1, this);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Vantrel"));
     QFont windowFont(QStringLiteral("PMingLiU"));
@@ -184,7 +192,8 @@ void Form1::buildPages()
 
     // The counter sits in sight under the pages; clicking it does nothing.
     auto *bottom = new QHBoxLayout;
-    Command6 = makeButton(QStringLiteral("Command6"), QStringLiteral("Data cnt"), QString(), 12, this);
+    Command6 =
+        makeButton(QStringLiteral("Command6"), QStringLiteral("Data cnt"), QString(), 12, this);
     Command6->setMinimumWidth(89);
     Label6 = makeLabel(QStringLiteral("V1.3.2"), QStringLiteral("V1.3.2"), 9.75, this);
     Label6->setObjectName(QStringLiteral("Label6"));
@@ -222,15 +231,16 @@ void Form1::buildGeneralPage(QWidget *page)
     };
     int r = 0;
     for (const Row &row : rows) {
-        grid->addWidget(makeLabel(QString::fromUtf8(row.caption), QString::fromUtf8(row.toolTip),
-                                  12, frame),
-                        r, 0);
+        grid->addWidget(
+            makeLabel(QString::fromUtf8(row.caption), QString::fromUtf8(row.toolTip), 12, frame), r,
+            0);
         *row.list = makeList(row.table, frame);
         grid->addWidget(*row.list, r, 1);
         ++r;
     }
     outer->addWidget(frame);
-    Command2 = makeButton(QStringLiteral("Command2"), QStringLiteral("Setting"), kSettingTip, 12, page);
+    Command2 =
+        makeButton(QStringLiteral("Command2"), QStringLiteral("Setting"), kSettingTip, 12, page);
     outer->addWidget(Command2, 0, Qt::AlignRight);
     outer->addStretch(1);
 }
@@ -259,11 +269,13 @@ void Form1::buildAdvancedPage(QWidget *page)
                              SlaveID2, SlaveID3, QStringLiteral("SlaveID")));
 
     auto *modeRow = new QHBoxLayout;
-    modeRow->addWidget(makeLabel(QStringLiteral("Pair Mode"), QStringLiteral("配對模式"), 12, page));
+    modeRow->addWidget(
+        makeLabel(QStringLiteral("Pair Mode"), QStringLiteral("配對模式"), 12, page));
     PairMode = makeList(SettingCodec::PairMode, page);
     modeRow->addWidget(PairMode, 1);
     outer->addLayout(modeRow);
-    Command4 = makeButton(QStringLiteral("Command4"), QStringLiteral("Setting"), kSettingTip, 12, page);
+    Command4 =
+        makeButton(QStringLiteral("Command4"), QStringLiteral("Setting"), kSettingTip, 12, page);
     outer->addWidget(Command4, 0, Qt::AlignRight);
     outer->addStretch(1);
 }
@@ -279,7 +291,8 @@ void Form1::buildAdvanced2Page(QWidget *page)
     ReceiveTimeout = makeList(SettingCodec::ReceiveTimeout, frame);
     row->addWidget(ReceiveTimeout, 1);
     outer->addWidget(frame);
-    Command7 = makeButton(QStringLiteral("Command7"), QStringLiteral("Setting"), kSettingTip, 12, page);
+    Command7 =
+        makeButton(QStringLiteral("Command7"), QStringLiteral("Setting"), kSettingTip, 12, page);
     outer->addWidget(Command7, 0, Qt::AlignRight);
     outer->addStretch(1);
 }
@@ -287,9 +300,7 @@ void Form1::buildAdvanced2Page(QWidget *page)
 void Form1::buildReadSettingPage(QWidget *page)
 {
     auto *outer = new QVBoxLayout(page);
-    Text1 = new QPlainTextEdit(page);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setReadOnly(true);
+    Text1 = new LogView(m_log, page);
     Text1->setFont(arial(12));
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     outer->addWidget(Text1, 1);
@@ -313,6 +324,13 @@ void Form1::wireEvents()
     connect(Command7, &QPushButton::clicked, this, &Form1::OnReceiveTimeoutSetting);
     connect(Command5, &QPushButton::clicked, this, &Form1::OnClearData);
     connect(CmdSave, &QPushButton::clicked, this, &Form1::OnSaveAs);
+    // The count is counted per chunk but shown with the log's coalesced
+    // repaint: relaying out the button for every chunk of a flood costs more
+    // than everything else on the receive path.
+    connect(Text1, &LogView::synced, this, [this] { Command6->setText(m_log.countCaption()); });
+    connect(MSComm1, &SerialLink::chunkReceived, this, &Form1::OnComm);
+    connect(MSComm1, &SerialLink::portLost, this, &Form1::onPortLost);
+    connect(m_transaction, &SettingTransaction::timedOut, this, &Form1::OnAckTimeout);
 }
 
 void Form1::startUp()
@@ -320,11 +338,16 @@ void Form1::startUp()
     m_platform.boxes->show(QStringLiteral("Please Reset RS232 Brennix Dongle"),
                            QStringLiteral("Notice"));
     const std::pair<ChoiceList *, const SettingCodec::ListTable *> lists[] = {
-        {baudrate, &SettingCodec::baudrate},     {ParityBit, &SettingCodec::ParityBit},
-        {DataBit, &SettingCodec::DataBit},       {StopBit, &SettingCodec::StopBit},
-        {TimeOut, &SettingCodec::TimeOut},       {DataRate, &SettingCodec::DataRate},
-        {RF_Channel, &SettingCodec::RF_Channel}, {RF_Power, &SettingCodec::RF_Power},
-        {DataLength, &SettingCodec::DataLength}, {PairMode, &SettingCodec::PairMode},
+        {baudrate, &SettingCodec::baudrate},
+        {ParityBit, &SettingCodec::ParityBit},
+        {DataBit, &SettingCodec::DataBit},
+        {StopBit, &SettingCodec::StopBit},
+        {TimeOut, &SettingCodec::TimeOut},
+        {DataRate, &SettingCodec::DataRate},
+        {RF_Channel, &SettingCodec::RF_Channel},
+        {RF_Power, &SettingCodec::RF_Power},
+        {DataLength, &SettingCodec::DataLength},
+        {PairMode, &SettingCodec::PairMode},
         {ReceiveTimeout, &SettingCodec::ReceiveTimeout},
     };
     for (const auto &[list, table] : lists)
@@ -335,25 +358,181 @@ void Form1::startUp()
 void Form1::showConnected(bool connected)
 {
     m_status->setCurrentWidget(connected ? imgConnected : imgNotConnected);
-    Command3->setText(connected ? QStringLiteral("Close COM Port") : QStringLiteral("Open COM Port"));
+    Command3->setText(connected ? QStringLiteral("Close COM Port")
+                                : QStringLiteral("Open COM Port"));
 }
 
-void Form1::OnAutoScan() {}
-void Form1::OnOpenClose() {}
+void Form1::OnAutoScan()
+{
+    ComPort->reset();
+    const ScanResult result = MSComm1->scan();
+    QStringList numbers;
+    for (const ScannedPort &port : result.ports)
+        numbers << QString::number(port.number);
+    ComPort->addItemsInOrder(numbers);
+    for (int i = 0; i < result.ports.size(); ++i) {
+        const PortEntry &device = result.ports[i].device;
+        const QString tip = device.description.isEmpty()
+                                ? device.location
+                                : device.location + QStringLiteral(" \u2014 ") + device.description;
+        ComPort->setItemData(i, tip, Qt::ToolTipRole);
+        // The open port stays open through a scan; keep it picked so the
+        // toggle still closes it.
+        if (MSComm1->isOpen() && result.ports[i].number == MSComm1->currentNumber())
+            ComPort->setCurrentIndex(i);
+    }
+    showConnected(MSComm1->isOpen());
+    if (result.ports.isEmpty() && !result.refused.isEmpty())
+        m_platform.boxes->show(PortErrors::permissionNotice(result.refused),
+                               QStringLiteral("Notice"));
+}
+
+void Form1::OnOpenClose()
+{
+    if (ComPort->choice() < 0) {
+        m_platform.boxes->show(QStringLiteral("Please Select Comport"), QStringLiteral("Notice"));
+        return;
+    }
+    if (MSComm1->isOpen()) {
+        ClosePortIfOpen();
+        return;
+    }
+    const int number = ComPort->itemText(ComPort->choice()).toInt();
+    QString error;
+    const bool opened = MSComm1->open(number, &error);
+    showConnected(opened);
+    if (!opened)
+        m_platform.boxes->show(error, QStringLiteral("Warning"));
+}
+
+void Form1::ClosePortIfOpen()
+{
+    if (MSComm1->isOpen())
+        MSComm1->close();
+    logHeldBytes();
+    showConnected(false);
+}
+
+void Form1::onPortLost(const QString &reason)
+{
+    // The link has closed the port already; say so once.
+    logHeldBytes();
+    showConnected(false);
+    m_platform.boxes->show(reason, QStringLiteral("Warning"));
+}
+
+void Form1::logHeldBytes()
+{
+    const QByteArray held = m_transaction->releaseHeld();
+    if (!held.isEmpty())
+        AppendLog(held);
+}
+
+void Form1::runSetting(const SettingTransaction::FrameBuilder &build)
+{
+    const SettingTransaction::SendOutcome outcome = m_transaction->send(build);
+    switch (outcome.result) {
+    case SettingTransaction::SendResult::PortClosed:
+        m_platform.boxes->show(QStringLiteral("Please Open COM Port"), QStringLiteral("Notice"));
+        break;
+    case SettingTransaction::SendResult::OverRange:
+        m_platform.boxes->show(toQString(SettingCodec::kOverRangeText), QStringLiteral("Warning"));
+        break;
+    case SettingTransaction::SendResult::WriteFailed:
+        showConnected(MSComm1->isOpen());
+        m_platform.boxes->show(outcome.error, QStringLiteral("Warning"));
+        break;
+    case SettingTransaction::SendResult::Sent:
+        // The log shows what answers this frame; the counters carry on.
+        m_log.clearText();
+        Text1->syncNow();
+        break;
+    }
+}
+
 void Form1::OnGeneralSetting()
 {
-    m_platform.boxes->show(QStringLiteral("Please Open COM Port"), QStringLiteral("Notice"));
+    runSetting([this] {
+        return SettingCodec::BuildGeneralFrame({
+            .baudrate = baudrate->choice(),
+            .dataBit = DataBit->choice(),
+            .parityBit = ParityBit->choice(),
+            .stopBit = StopBit->choice(),
+            .timeOut = TimeOut->choice(),
+            .dataRate = DataRate->choice(),
+            .rfChannel = RF_Channel->choice(),
+            .rfPower = RF_Power->choice(),
+            .dataLength = DataLength->choice(),
+        });
+    });
 }
 
 void Form1::OnPairSetting()
 {
-    m_platform.boxes->show(QStringLiteral("Please Open COM Port"), QStringLiteral("Notice"));
+    runSetting([this]() -> std::optional<SettingCodec::ConfigFrame> {
+        const std::array<QByteArray, 6> texts = {
+            MasterID1->text().toUtf8(), MasterID2->text().toUtf8(), MasterID3->text().toUtf8(),
+            SlaveID1->text().toUtf8(),  SlaveID2->text().toUtf8(),  SlaveID3->text().toUtf8(),
+        };
+        auto view = [&texts](std::size_t i) {
+            return std::string_view(texts[i].constData(), std::size_t(texts[i].size()));
+        };
+        return SettingCodec::BuildPairFrame(PairMode->choice(), {view(0), view(1), view(2)},
+                                            {view(3), view(4), view(5)});
+    });
 }
 
 void Form1::OnReceiveTimeoutSetting()
 {
-    m_platform.boxes->show(QStringLiteral("Please Open COM Port"), QStringLiteral("Notice"));
+    runSetting([this] { return SettingCodec::BuildReceiveTimeoutFrame(ReceiveTimeout->choice()); });
 }
-void Form1::OnAckTimeout() {}
-void Form1::OnClearData() {}
-void Form1::OnSaveAs() {}
+
+void Form1::OnAckTimeout()
+{
+    logHeldBytes();
+    m_platform.boxes->show(QStringLiteral("Setting Fail !!"), QStringLiteral("Warning"));
+}
+
+void Form1::OnComm(const QByteArray &chunk)
+{
+    bool acknowledged = false;
+    const QByteArray toLog = m_transaction->takeChunk(chunk, &acknowledged);
+    // The operator hears of the acknowledgement before its bytes reach the log.
+    if (acknowledged)
+        m_platform.boxes->show(QStringLiteral("Setting OK !!"), QStringLiteral("Notice"));
+    if (!toLog.isEmpty())
+        AppendLog(toLog);
+}
+
+void Form1::AppendLog(QByteArrayView chunk)
+{
+    m_log.AppendLog(chunk);
+    Text1->scheduleSync();
+}
+
+void Form1::OnClearData()
+{
+    m_log.clearData();
+    Text1->syncNow();
+}
+
+void Form1::OnSaveAs()
+{
+    const SaveRequest request{
+        QStringLiteral("Save as"),
+        qtNameFilter(u"Text files(*.txt) | *.txt"),
+        initialSaveFolder(QCoreApplication::applicationDirPath()),
+    };
+    const QString path = m_platform.saveDialog->askFileName(request);
+    if (path.isEmpty()) {
+        m_platform.boxes->show(QStringLiteral("Saved Failure !!"), QStringLiteral("Warning"));
+        return;
+    }
+    // The log as it is now: chunks may have arrived while the dialog was open.
+    const SaveOutcome outcome = saveLogFile(path, m_log.text());
+    if (outcome.ok)
+        m_platform.boxes->show(QStringLiteral("Saved Successfully"), QStringLiteral("Notice"));
+    else
+        m_platform.boxes->show(QStringLiteral("Saved Failure !!\n") + outcome.error,
+                               QStringLiteral("Warning"));
+}

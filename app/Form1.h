@@ -1,22 +1,32 @@
 #pragma once
 
+#include "log/ReceiveLog.h"
+#include "protocol/SettingTransaction.h"
+#include "serial/PortCatalog.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QWidget>
 
+#include <memory>
+
 class ChoiceList;
+class LogView;
 class MessageBoxes;
 class SaveDialog;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QStackedWidget;
 class QTabWidget;
+class SerialLink;
 
 // What the window asks of the platform, replaceable in tests.
 struct Form1Platform
 {
     MessageBoxes *boxes = nullptr;
     SaveDialog *saveDialog = nullptr;
+    std::unique_ptr<PortCatalog> ports; // null: the machine's serial devices
 };
 
 // The main window: builds the controls, shows the start-up notice, fills the
@@ -26,7 +36,7 @@ class Form1 : public QWidget
     Q_OBJECT
 
 public:
-    explicit Form1(const Form1Platform &platform, QWidget *parent = nullptr);
+    explicit Form1(Form1Platform platform, QWidget *parent = nullptr);
     ~Form1() override;
 
 public slots:
@@ -38,6 +48,8 @@ public slots:
     void OnAckTimeout();
     void OnClearData();
     void OnSaveAs();
+    // One received chunk from the serial port.
+    void OnComm(const QByteArray &chunk);
 
 private:
     void buildTopRow();
@@ -49,8 +61,16 @@ private:
     void wireEvents();
     void startUp();
     void showConnected(bool connected);
+    void AppendLog(QByteArrayView chunk);
+    void ClosePortIfOpen();
+    void runSetting(const SettingTransaction::FrameBuilder &build);
+    void onPortLost(const QString &reason);
+    void logHeldBytes();
 
     Form1Platform m_platform;
+    ReceiveLog m_log;
+    SerialLink *MSComm1 = nullptr;
+    SettingTransaction *m_transaction = nullptr;
 
     // Top row
     QLabel *Label4 = nullptr;
@@ -92,7 +112,7 @@ private:
     QPushButton *Command7 = nullptr;
 
     // Read Setting
-    QPlainTextEdit *Text1 = nullptr;
+    LogView *Text1 = nullptr;
     QPushButton *Command5 = nullptr;
     QPushButton *CmdSave = nullptr;
 };

@@ -4,7 +4,11 @@
 
 class QWidget;
 
-enum class MessageIcon { Information, None };
+enum class MessageIcon
+{
+    Information,
+    None
+};
 
 // Every message the program shows goes through this seam: production opens a
 // real modal box, tests record the message without blocking.

@@ -7,7 +7,7 @@
 void QtMessageBoxes::show(const QString &text, const QString &title, MessageIcon icon)
 {
     QMessageBox box(icon == MessageIcon::Information ? QMessageBox::Information
-                                                      : QMessageBox::NoIcon,
+                                                     : QMessageBox::NoIcon,
                     title, text, QMessageBox::Ok, m_parent);
     box.exec();
 }

@@ -40,7 +40,10 @@ int main(int argc, char *argv[])
 
     QtMessageBoxes boxes;
     QtSaveDialog saveDialog;
-    Form1 window(Form1Platform{&boxes, &saveDialog});
+    Form1Platform platform;
+    platform.boxes = &boxes;
+    platform.saveDialog = &saveDialog;
+    Form1 window(std::move(platform));
     boxes.setParent(&window);
     saveDialog.setParent(&window);
     window.show();

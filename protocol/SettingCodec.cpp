@@ -7,16 +7,16 @@ namespace SettingCodec {
 namespace {
 
 constexpr ListItem kBaudrateItems[] = {
-    {" 1200 ", 1},   {" 2400 ", 2},   {" 4800 ", 3},   {" 9600 ", 4},   {" 19200 ", 5},
-    {" 38400 ", 6},  {" 57600 ", 7},  {" 115200 ", 8}, {" 250000 ", 9}, {" 256000 ", 10},
+    {" 1200 ", 1},  {" 2400 ", 2},  {" 4800 ", 3},   {" 9600 ", 4},   {" 19200 ", 5},
+    {" 38400 ", 6}, {" 57600 ", 7}, {" 115200 ", 8}, {" 250000 ", 9}, {" 256000 ", 10},
 };
 // The line format byte is a bit field: bits 0-1 data bits, 2-3 parity, 4 stop bits.
 constexpr ListItem kParityItems[] = {{" NONE ", 0}, {" ODD ", 4}, {" EVEN ", 8}};
 constexpr ListItem kDataBitItems[] = {{" 8 ", 0}, {" 7 ", 1}, {" 6 ", 2}};
 constexpr ListItem kStopBitItems[] = {{" 1 ", 0}, {" 2 ", 16}};
 constexpr ListItem kTimeOutItems[] = {
-    {" 2 ms ", 2}, {" 10 ms ", 10}, {" 100 ms ", 100}, {" 300 ms ", 300}, {" 600 ms ", 600},
-    {" 1000 ms ", 1000},
+    {" 2 ms ", 2},     {" 10 ms ", 10},   {" 100 ms ", 100},
+    {" 300 ms ", 300}, {" 600 ms ", 600}, {" 1000 ms ", 1000},
 };
 constexpr ListItem kDataRateItems[] = {
     {" 250k ", 0}, {" 100k ", 1}, {" 50k ", 2}, {" 10k ", 3}, {" 2k ", 4},
@@ -27,7 +27,10 @@ constexpr ListItem kChannelItems[] = {
     {" 12 ", 12}, {" 13 ", 13}, {" 14 ", 14}, {" 15 ", 15},
 };
 constexpr ListItem kPowerItems[] = {
-    {" 17 dBm ", 0}, {" 10 dBm ", 1}, {" 0 dBm ", 2}, {" -8 dBm ", 3},
+    {" 17 dBm ", 0},
+    {" 10 dBm ", 1},
+    {" 0 dBm ", 2},
+    {" -8 dBm ", 3},
 };
 constexpr ListItem kDataLengthItems[] = {
     {" 13 ", 13}, {" 18 ", 18}, {" 23 ", 23}, {" 28 ", 28}, {" 33 ", 33}, {" 38 ", 38},
@@ -39,11 +42,23 @@ constexpr ListItem kReceiveTimeoutItems[] = {
     {" 150 ms ", 150}, {" 300 ms ", 300}, {" 600 ms ", 600}, {" 1000 ms ", 1000},
 };
 
-constexpr std::uint8_t lowByte(std::uint16_t v) { return static_cast<std::uint8_t>(v & 0xFF); }
-constexpr std::uint8_t highByte(std::uint16_t v) { return static_cast<std::uint8_t>(v >> 8); }
-constexpr std::uint8_t byteOf(std::uint16_t v) { return static_cast<std::uint8_t>(v); }
+constexpr std::uint8_t lowByte(std::uint16_t v)
+{
+    return static_cast<std::uint8_t>(v & 0xFF);
+}
+constexpr std::uint8_t highByte(std::uint16_t v)
+{
+    return static_cast<std::uint8_t>(v >> 8);
+}
+constexpr std::uint8_t byteOf(std::uint16_t v)
+{
+    return static_cast<std::uint8_t>(v);
+}
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 } // namespace
 
@@ -70,8 +85,8 @@ std::uint16_t ListTable::valueOf(int choice) const
 std::span<const ListTable *const> allLists()
 {
     static const ListTable *const lists[] = {
-        &baudrate, &ParityBit,  &DataBit,    &StopBit,  &TimeOut,       &DataRate,
-        &RF_Channel, &RF_Power, &DataLength, &PairMode, &ReceiveTimeout,
+        &baudrate,   &ParityBit, &DataBit,    &StopBit,  &TimeOut,        &DataRate,
+        &RF_Channel, &RF_Power,  &DataLength, &PairMode, &ReceiveTimeout,
     };
     return lists;
 }
@@ -123,8 +138,8 @@ std::optional<double> parseIdValue(std::string_view text)
         return std::nullopt;
 
     double value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value,
-                                           std::chars_format::fixed);
+    const auto [end, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
     if (end != text.data() + text.size())
         return std::nullopt;
     if (ec == std::errc::result_out_of_range)
@@ -162,15 +177,18 @@ std::optional<ConfigFrame> BuildPairFrame(int pairModeChoice, const IdTexts &mas
         ids[i] = *master;
         ids[i + 3] = *slave;
     }
-    return ConfigFrame{kHeader0, kHeader1, kPairCommand,   byteOf(PairMode.valueOf(pairModeChoice)),
-                       kPairSeparator, ids[0], ids[1], ids[2], kPairSeparator, ids[3], ids[4], ids[5]};
+    return ConfigFrame{
+        kHeader0,       kHeader1, kPairCommand, byteOf(PairMode.valueOf(pairModeChoice)),
+        kPairSeparator, ids[0],   ids[1],       ids[2],
+        kPairSeparator, ids[3],   ids[4],       ids[5]};
 }
 
 ConfigFrame BuildReceiveTimeoutFrame(int receiveTimeoutChoice)
 {
     const std::uint16_t value = ReceiveTimeout.valueOf(receiveTimeoutChoice);
-    return {kHeader0, kHeader1, kReceiveTimeoutCommand, lowByte(value), highByte(value), 0, 0, 0,
-            0, 0, 0, 0};
+    return {
+        kHeader0, kHeader1, kReceiveTimeoutCommand, lowByte(value), highByte(value), 0, 0, 0, 0, 0,
+        0,        0};
 }
 
 } // namespace SettingCodec

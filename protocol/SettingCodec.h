@@ -73,9 +73,8 @@ using IdTexts = std::array<std::string_view, 3>;
 [[nodiscard]] ConfigFrame BuildGeneralFrame(const GeneralChoices &choices);
 
 // Refuses (nullopt) when any ID text is not a number or lies outside 0..255.
-[[nodiscard]] std::optional<ConfigFrame> BuildPairFrame(int pairModeChoice,
-                                                        const IdTexts &masterTexts,
-                                                        const IdTexts &slaveTexts);
+[[nodiscard]] std::optional<ConfigFrame>
+BuildPairFrame(int pairModeChoice, const IdTexts &masterTexts, const IdTexts &slaveTexts);
 
 [[nodiscard]] ConfigFrame BuildReceiveTimeoutFrame(int receiveTimeoutChoice);
 

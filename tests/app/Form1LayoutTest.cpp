@@ -1,5 +1,5 @@
 #include "app/Form1.h"
-#include "support/RecordingDialogs.h"
+#include "support/TestPlatform.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -49,7 +49,7 @@ void Form1LayoutTest::initTestCase()
 {
     m_boxes.shown.clear();
     m_boxes.whileOpen = nullptr;
-    m_window = new Form1(Form1Platform{&m_boxes, &m_save});
+    m_window = new Form1(testPlatform(m_boxes, m_save));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowActive(m_window));
 }
@@ -73,7 +73,7 @@ void Form1LayoutTest::startUpNoticeComesFirst()
             }
         }
     };
-    Form1 window(Form1Platform{&boxes, &m_save});
+    Form1 window(testPlatform(boxes, m_save));
     QCOMPARE(boxes.shown.size(), 1);
     QCOMPARE(boxes.shown[0].text, QStringLiteral("Please Reset RS232 Brennix Dongle"));
     QCOMPARE(boxes.shown[0].title, QStringLiteral("Notice"));
@@ -89,34 +89,43 @@ void Form1LayoutTest::lists_data()
     QTest::addColumn<QString>("initialText");
     QTest::addColumn<QStringList>("items");
 
-    QTest::newRow("ComPort") << "ComPort" << "Select..." << QStringList{};
-    QTest::newRow("baudrate") << "baudrate" << " 9600"
-                              << QStringList{" 1200 ",  " 2400 ",  " 4800 ",   " 9600 ",
-                                             " 19200 ", " 38400 ", " 57600 ",  " 115200 ",
+    QTest::newRow("ComPort") << "ComPort"
+                             << "Select..." << QStringList{};
+    QTest::newRow("baudrate") << "baudrate"
+                              << " 9600"
+                              << QStringList{" 1200 ",   " 2400 ",  " 4800 ",  " 9600 ",
+                                             " 19200 ",  " 38400 ", " 57600 ", " 115200 ",
                                              " 250000 ", " 256000 "};
-    QTest::newRow("ParityBit") << "ParityBit" << " NONE"
-                               << QStringList{" NONE ", " ODD ", " EVEN "};
-    QTest::newRow("DataBit") << "DataBit" << " 8" << QStringList{" 8 ", " 7 ", " 6 "};
-    QTest::newRow("StopBit") << "StopBit" << " 1" << QStringList{" 1 ", " 2 "};
-    QTest::newRow("TimeOut") << "TimeOut" << " 10 ms"
-                             << QStringList{" 2 ms ",   " 10 ms ",  " 100 ms ",
-                                            " 300 ms ", " 600 ms ", " 1000 ms "};
-    QTest::newRow("DataRate") << "DataRate" << " 10k"
+    QTest::newRow("ParityBit") << "ParityBit"
+                               << " NONE" << QStringList{" NONE ", " ODD ", " EVEN "};
+    QTest::newRow("DataBit") << "DataBit"
+                             << " 8" << QStringList{" 8 ", " 7 ", " 6 "};
+    QTest::newRow("StopBit") << "StopBit"
+                             << " 1" << QStringList{" 1 ", " 2 "};
+    QTest::newRow("TimeOut") << "TimeOut"
+                             << " 10 ms" << QStringList{" 2 ms ",   " 10 ms ",  " 100 ms ",
+                                                        " 300 ms ", " 600 ms ", " 1000 ms "};
+    QTest::newRow("DataRate") << "DataRate"
+                              << " 10k"
                               << QStringList{" 250k ", " 100k ", " 50k ", " 10k ", " 2k "};
     QStringList channels;
     for (int i = 0; i < 16; ++i)
         channels << QStringLiteral(" %1 ").arg(i);
-    QTest::newRow("RF_Channel") << "RF_Channel" << " 10" << channels;
-    QTest::newRow("RF_Power") << "RF_Power" << " 17 dBm"
+    QTest::newRow("RF_Channel") << "RF_Channel"
+                                << " 10" << channels;
+    QTest::newRow("RF_Power") << "RF_Power"
+                              << " 17 dBm"
                               << QStringList{" 17 dBm ", " 10 dBm ", " 0 dBm ", " -8 dBm "};
-    QTest::newRow("DataLength") << "DataLength" << " 63"
+    QTest::newRow("DataLength") << "DataLength"
+                                << " 63"
                                 << QStringList{" 13 ", " 18 ", " 23 ", " 28 ", " 33 ", " 38 ",
                                                " 43 ", " 48 ", " 53 ", " 58 ", " 63 "};
-    QTest::newRow("PairMode") << "PairMode" << "1 To 1" << QStringList{" 1 To 1 ", " 1 To Multi "};
+    QTest::newRow("PairMode") << "PairMode"
+                              << "1 To 1" << QStringList{" 1 To 1 ", " 1 To Multi "};
     QTest::newRow("ReceiveTimeout")
-        << "ReceiveTimeout" << " 300 ms"
-        << QStringList{" 10 ms ",  " 30 ms ",  " 50 ms ",  " 100 ms ",
-                       " 150 ms ", " 300 ms ", " 600 ms ", " 1000 ms "};
+        << "ReceiveTimeout"
+        << " 300 ms" << QStringList{" 10 ms ",  " 30 ms ",  " 50 ms ",  " 100 ms ",
+                                    " 150 ms ", " 300 ms ", " 600 ms ", " 1000 ms "};
 }
 
 void Form1LayoutTest::lists()
@@ -143,14 +152,30 @@ void Form1LayoutTest::buttons_data()
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("toolTip");
 
-    QTest::newRow("Command1") << "Command1" << "Auto Scan" << "自動掃描";
-    QTest::newRow("Command3") << "Command3" << "Open COM Port" << "";
-    QTest::newRow("Command2") << "Command2" << "Setting" << "設置";
-    QTest::newRow("Command4") << "Command4" << "Setting" << "設置";
-    QTest::newRow("Command7") << "Command7" << "Setting" << "設置";
-    QTest::newRow("Command5") << "Command5" << "Clear Data" << "清除資料";
-    QTest::newRow("CmdSave") << "CmdSave" << "Save as" << "儲存...";
-    QTest::newRow("Command6") << "Command6" << "Data cnt" << "";
+    QTest::newRow("Command1") << "Command1"
+                              << "Auto Scan"
+                              << "自動掃描";
+    QTest::newRow("Command3") << "Command3"
+                              << "Open COM Port"
+                              << "";
+    QTest::newRow("Command2") << "Command2"
+                              << "Setting"
+                              << "設置";
+    QTest::newRow("Command4") << "Command4"
+                              << "Setting"
+                              << "設置";
+    QTest::newRow("Command7") << "Command7"
+                              << "Setting"
+                              << "設置";
+    QTest::newRow("Command5") << "Command5"
+                              << "Clear Data"
+                              << "清除資料";
+    QTest::newRow("CmdSave") << "CmdSave"
+                             << "Save as"
+                             << "儲存...";
+    QTest::newRow("Command6") << "Command6"
+                              << "Data cnt"
+                              << "";
 }
 
 void Form1LayoutTest::buttons()
@@ -169,19 +194,32 @@ void Form1LayoutTest::labels_data()
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("toolTip");
 
-    QTest::newRow("COM Port") << "COM Port" << "串列埠";
-    QTest::newRow("V1.3.2") << "V1.3.2" << "V1.3.2";
-    QTest::newRow("Baud Rate") << "Baud Rate" << "鮑率";
-    QTest::newRow("Parity Bit") << "Parity Bit" << "校驗位";
-    QTest::newRow("Data Bit") << "Data Bit" << "數據位";
-    QTest::newRow("Stop Bit") << "Stop Bit" << "停止位";
-    QTest::newRow("TimeOut") << "TimeOut" << "URx未收到資料的延遲時間";
-    QTest::newRow("Data Rate") << "Data Rate" << "RF傳輸率";
-    QTest::newRow("RF Channel") << "RF Channel" << "發射頻段";
-    QTest::newRow("RF Power") << "RF Power" << "發射功率";
-    QTest::newRow("Data Length") << "Data Length" << "RF 傳輸封包長度";
-    QTest::newRow("Pair Mode") << "Pair Mode" << "配對模式";
-    QTest::newRow("Receive Timeout") << "Receive Timeout" << "RF 接收端延遲時間";
+    QTest::newRow("COM Port") << "COM Port"
+                              << "串列埠";
+    QTest::newRow("V1.3.2") << "V1.3.2"
+                            << "V1.3.2";
+    QTest::newRow("Baud Rate") << "Baud Rate"
+                               << "鮑率";
+    QTest::newRow("Parity Bit") << "Parity Bit"
+                                << "校驗位";
+    QTest::newRow("Data Bit") << "Data Bit"
+                              << "數據位";
+    QTest::newRow("Stop Bit") << "Stop Bit"
+                              << "停止位";
+    QTest::newRow("TimeOut") << "TimeOut"
+                             << "URx未收到資料的延遲時間";
+    QTest::newRow("Data Rate") << "Data Rate"
+                               << "RF傳輸率";
+    QTest::newRow("RF Channel") << "RF Channel"
+                                << "發射頻段";
+    QTest::newRow("RF Power") << "RF Power"
+                              << "發射功率";
+    QTest::newRow("Data Length") << "Data Length"
+                                 << "RF 傳輸封包長度";
+    QTest::newRow("Pair Mode") << "Pair Mode"
+                               << "配對模式";
+    QTest::newRow("Receive Timeout") << "Receive Timeout"
+                                     << "RF 接收端延遲時間";
 }
 
 void Form1LayoutTest::labels()

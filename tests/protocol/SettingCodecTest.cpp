@@ -8,7 +8,10 @@ Q_DECLARE_METATYPE(GeneralChoices)
 
 namespace {
 
-QByteArray hex(const char *spaced) { return QByteArray::fromHex(QByteArray(spaced)); }
+QByteArray hex(const char *spaced)
+{
+    return QByteArray::fromHex(QByteArray(spaced));
+}
 QByteArray bytes(const ConfigFrame &f)
 {
     return QByteArray(reinterpret_cast<const char *>(f.data()), qsizetype(f.size()));
@@ -48,8 +51,8 @@ void SettingCodecTest::generalFrame_data()
     QTest::newRow("600 ms") << GeneralChoices{-1, -1, -1, -1, 4, -1, -1, -1, -1}
                             << hex("98 95 93 04 00 58 02 03 1E 0A 00 3F");
     // An index the lists cannot hold must not reach the frame as garbage.
-    QTest::newRow("out of range counts as unpicked")
-        << GeneralChoices{10, 3, 3, 2, 6, 5, 16, 4, 11} << hex("98 95 93 04 00 0A 00 03 1E 0A 00 3F");
+    QTest::newRow("out of range counts as unpicked") << GeneralChoices{10, 3, 3, 2, 6, 5, 16, 4, 11}
+                                                     << hex("98 95 93 04 00 0A 00 03 1E 0A 00 3F");
 }
 
 void SettingCodecTest::generalFrame()
@@ -70,11 +73,11 @@ void SettingCodecTest::everyListValue_data()
     QTest::newRow("StopBit") << "StopBit" << QList<int>{0, 16, 0};
     QTest::newRow("TimeOut") << "TimeOut" << QList<int>{2, 10, 100, 300, 600, 1000, 10};
     QTest::newRow("DataRate") << "DataRate" << QList<int>{0, 1, 2, 3, 4, 3};
-    QTest::newRow("RF_Channel")
-        << "RF_Channel" << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 10};
+    QTest::newRow("RF_Channel") << "RF_Channel" << QList<int>{0, 1,  2,  3,  4,  5,  6,  7, 8,
+                                                              9, 10, 11, 12, 13, 14, 15, 10};
     QTest::newRow("RF_Power") << "RF_Power" << QList<int>{0, 1, 2, 3, 0};
-    QTest::newRow("DataLength")
-        << "DataLength" << QList<int>{13, 18, 23, 28, 33, 38, 43, 48, 53, 58, 63, 63};
+    QTest::newRow("DataLength") << "DataLength"
+                                << QList<int>{13, 18, 23, 28, 33, 38, 43, 48, 53, 58, 63, 63};
     QTest::newRow("PairMode") << "PairMode" << QList<int>{0, 1, 0};
     QTest::newRow("ReceiveTimeout")
         << "ReceiveTimeout" << QList<int>{10, 30, 50, 100, 150, 300, 600, 1000, 300};
@@ -165,7 +168,7 @@ void SettingCodecTest::listItemsAreStable()
 void SettingCodecTest::pairFrame_data()
 {
     QTest::addColumn<int>("mode");
-    QTest::addColumn<QStringList>("ids"); // master 1-3, slave 1-3
+    QTest::addColumn<QStringList>("ids");  // master 1-3, slave 1-3
     QTest::addColumn<QByteArray>("frame"); // empty: refused
 
     const QByteArray refused;
@@ -180,8 +183,7 @@ void SettingCodecTest::pairFrame_data()
     QTest::newRow("-1 refused") << 0 << QStringList{"-1", "0", "0", "0", "0", "0"} << refused;
     QTest::newRow("255.4 rounds down") << 0 << QStringList{"255.4", "0", "0", "0", "0", "0"}
                                        << hex("98 95 94 00 54 FF 00 00 54 00 00 00");
-    QTest::newRow("255.5 refused") << 0 << QStringList{"255.5", "0", "0", "0", "0", "0"}
-                                   << refused;
+    QTest::newRow("255.5 refused") << 0 << QStringList{"255.5", "0", "0", "0", "0", "0"} << refused;
     QTest::newRow("halves to even") << 0 << QStringList{"0.5", "1.5", "2.5", ".5", "3.5", "254.5"}
                                     << hex("98 95 94 00 54 00 02 02 54 00 04 FE");
     QTest::newRow("blanks, sign, fraction")
@@ -190,24 +192,22 @@ void SettingCodecTest::pairFrame_data()
     QTest::newRow("-0.4 refused") << 0 << QStringList{"0", "0", "0", "-0.4", "0", "0"} << refused;
     QTest::newRow("empty refused") << 0 << QStringList{"0", "", "0", "0", "0", "0"} << refused;
     QTest::newRow("blank refused") << 0 << QStringList{"0", "0", "   ", "0", "0", "0"} << refused;
-    QTest::newRow("letters refused") << 0 << QStringList{"abc", "0", "0", "0", "0", "0"}
-                                     << refused;
+    QTest::newRow("letters refused") << 0 << QStringList{"abc", "0", "0", "0", "0", "0"} << refused;
     QTest::newRow("1a refused") << 0 << QStringList{"0", "0", "0", "0", "0", "1a"} << refused;
-    QTest::newRow("exponent refused") << 0 << QStringList{"1e2", "0", "0", "0", "0", "0"}
-                                      << refused;
+    QTest::newRow("exponent refused")
+        << 0 << QStringList{"1e2", "0", "0", "0", "0", "0"} << refused;
     QTest::newRow("hex refused") << 0 << QStringList{"0x1", "0", "0", "0", "0", "0"} << refused;
     QTest::newRow("inf refused") << 0 << QStringList{"inf", "0", "0", "0", "0", "0"} << refused;
     QTest::newRow("nan refused") << 0 << QStringList{"nan", "0", "0", "0", "0", "0"} << refused;
-    QTest::newRow("two points refused") << 0 << QStringList{"1.2.", "0", "0", "0", "0", "0"}
-                                        << refused;
-    QTest::newRow("lone sign refused") << 0 << QStringList{"0", "-", "0", "0", "0", "0"}
-                                       << refused;
-    QTest::newRow("lone point refused") << 0 << QStringList{"0", ".", "0", "0", "0", "0"}
-                                        << refused;
-    QTest::newRow("inner blank refused") << 0 << QStringList{"1 2", "0", "0", "0", "0", "0"}
-                                         << refused;
-    QTest::newRow("huge refused")
-        << 0 << QStringList{QString(400, '9'), "0", "0", "0", "0", "0"} << refused;
+    QTest::newRow("two points refused")
+        << 0 << QStringList{"1.2.", "0", "0", "0", "0", "0"} << refused;
+    QTest::newRow("lone sign refused") << 0 << QStringList{"0", "-", "0", "0", "0", "0"} << refused;
+    QTest::newRow("lone point refused")
+        << 0 << QStringList{"0", ".", "0", "0", "0", "0"} << refused;
+    QTest::newRow("inner blank refused")
+        << 0 << QStringList{"1 2", "0", "0", "0", "0", "0"} << refused;
+    QTest::newRow("huge refused") << 0 << QStringList{QString(400, '9'), "0", "0", "0", "0", "0"}
+                                  << refused;
     QTest::newRow("long zeros ok") << 0 << QStringList{"0000000000042", "0", "0", "0", "0", "0"}
                                    << hex("98 95 94 00 54 2A 00 00 54 00 00 00");
 }
@@ -221,8 +221,11 @@ void SettingCodecTest::pairFrame()
     std::array<QByteArray, 6> utf8;
     for (int i = 0; i < 6; ++i)
         utf8[i] = ids[i].toUtf8();
-    auto view = [&](int i) { return std::string_view(utf8[i].constData(), size_t(utf8[i].size())); };
-    const auto built = BuildPairFrame(mode, {view(0), view(1), view(2)}, {view(3), view(4), view(5)});
+    auto view = [&](int i) {
+        return std::string_view(utf8[i].constData(), size_t(utf8[i].size()));
+    };
+    const auto built =
+        BuildPairFrame(mode, {view(0), view(1), view(2)}, {view(3), view(4), view(5)});
     if (frame.isEmpty()) {
         QVERIFY(!built.has_value());
     } else {
@@ -262,7 +265,6 @@ void SettingCodecTest::receiveTimeoutFrame()
     QFETCH(QByteArray, frame);
     QCOMPARE(bytes(BuildReceiveTimeoutFrame(choice)).toHex(' '), frame.toHex(' '));
 }
-
 
 QTEST_APPLESS_MAIN(SettingCodecTest)
 #include "SettingCodecTest.moc"

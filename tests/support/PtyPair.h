@@ -23,7 +23,11 @@ public:
     // never blocks). Use it inside QTRY_COMPARE so the event loop runs and
     // QSerialPort's buffered writes reach the line.
     QByteArray received();
-    void clearReceived() { received(); m_received.clear(); }
+    void clearReceived()
+    {
+        received();
+        m_received.clear();
+    }
     // Hangs up the line: the program's side sees the device go away.
     void closeMaster();
 

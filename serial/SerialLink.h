@@ -1,0 +1,106 @@
+#pragma once
+
+#include "protocol/FrameLink.h"
+#include "serial/PortCatalog.h"
+#include "serial/PortErrors.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+#include <deque>
+#include <memory>
+#include <optional>
+
+struct ScannedPort
+{
+    int number = 0;
+    PortEntry device;
+};
+
+struct ScanResult
+{
+    QList<ScannedPort> ports;                 // in number order
+    QList<PortErrors::RefusedDevice> refused; // present, but permission denied
+};
+
+// The program's side of the serial port MSComm1: fixed line settings
+// (9600 8N1, no flow control), a port number chosen from the catalog that
+// the last scan captured, frames out, received chunks in.
+class SerialLink final : public QObject, public FrameLink
+{
+    Q_OBJECT
+
+public:
+    // A null catalog means the machine's own devices.
+    explicit SerialLink(std::unique_ptr<PortCatalog> catalog = nullptr, QObject *parent = nullptr);
+    ~SerialLink() override;
+
+    // Captures the catalog anew and tries numbers 1..50 in order. Each port
+    // that opens is listed and closed again; the port this link has open
+    // stays open and is listed.
+    [[nodiscard]] ScanResult scan();
+
+    // Opens a number of the last scan (closing another open port first).
+    // On failure returns false and a readable reason naming the device.
+    [[nodiscard]] bool open(int number, QString *error = nullptr);
+    void close();
+
+    [[nodiscard]] bool isOpen() const override;
+    [[nodiscard]] int currentNumber() const { return m_number; } // 0 while closed
+    [[nodiscard]] std::optional<PortEntry> device(int number) const;
+
+    bool writeFrame(const SettingCodec::ConfigFrame &frame, QString *error) override;
+
+    // Received bytes waiting for delivery. Beyond the limit the link stops
+    // reading and the bytes wait in the port and the kernel (a modal box may
+    // hold delivery up for long).
+    static constexpr qsizetype kPendingLimit = 64 * 1024;
+    [[nodiscard]] qsizetype pendingBytes() const { return m_pendingBytes; }
+
+signals:
+    // One per read, in arrival order; never emitted while a handler of an
+    // earlier chunk (or of portLost) is still running.
+    void chunkReceived(const QByteArray &chunk);
+    // The open device failed; the port is already closed. Once per failure,
+    // after the chunks received before it.
+    void portLost(const QString &reason);
+
+private:
+    struct Inbound
+    {
+        QByteArray chunk;
+        std::optional<QString> lossReason;
+    };
+
+    void onReadyRead();
+    void onErrorOccurred(QSerialPort::SerialPortError error);
+    void closeLostPort();
+    void scheduleDelivery();
+    void deliver();
+    bool readIntoQueue(bool evenIfFull);
+    void enqueue(Inbound item);
+    void closePort();
+    [[nodiscard]] QString currentDeviceName() const;
+    void captureCatalogIfNeeded();
+
+    std::unique_ptr<PortCatalog> m_catalog;
+    QList<PortEntry> m_devices;
+    bool m_catalogCaptured = false;
+
+    QSerialPort *MSComm1;
+    int m_number = 0;
+    QString m_location;
+
+    std::deque<Inbound> m_inbox;
+    qsizetype m_pendingBytes = 0;
+    bool m_deliveryPosted = false;
+    bool m_delivering = false;
+
+    bool m_writing = false;
+    QSerialPort::SerialPortError m_writeError = QSerialPort::NoError;
+    bool m_lossPending = false;
+    QSerialPort::SerialPortError m_lossError = QSerialPort::NoError;
+};

@@ -1,0 +1,410 @@
+#include "support/PtyPair.h"
+#include "support/TestPlatform.h"
+#include "tools/DongleEmulator.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+namespace {
+
+QByteArray hex(const char *spaced)
+{
+    return QByteArray::fromHex(QByteArray(spaced));
+}
+
+qint64 cpuMicroseconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return qint64(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000 +
+           usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
+}
+
+} // namespace
+
+// The window end to end over real pseudo-terminals: buttons, the bytes on
+// the line, the boxes the operator sees, and what reaches the log.
+class Form1SerialTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void scanListsThreeAndSeven();
+    void scanOfNothingThenToggle();
+    void toggleTwiceTwice();
+    void eachSettingSendsItsFrame_data();
+    void eachSettingSendsItsFrame();
+    void overRangeSendsNothing();
+    void answers_data();
+    void answers();
+    void silenceFailsAfterTwoAndAHalfSeconds();
+    void burstUnderTheOkBoxKeepsOrder();
+    void openFailures_data();
+    void openFailures();
+    void hangUpWhileOpen();
+    void scanWhileOpenKeepsThePort();
+
+private:
+    template <typename T> T *find(const char *name) { return m_window->findChild<T *>(name); }
+    void click(const char *name) { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
+    void startWindow();
+    void pick(const QString &number);
+    void openPort(int number);
+    QString statusFront()
+    {
+        for (auto *stack : m_window->findChildren<QStackedWidget *>())
+            if (stack->currentWidget() && stack->currentWidget()->objectName().startsWith("img"))
+                return stack->currentWidget()->objectName();
+        return {};
+    }
+    // The log's bytes, read back through "Save as".
+    QByteArray loggedBytes();
+
+    RecordingBoxes m_boxes;
+    ScriptedSaveDialog m_save;
+    std::shared_ptr<QList<PortEntry>> m_ports;
+    PtyPair *m_three = nullptr;
+    PtyPair *m_seven = nullptr;
+    Form1 *m_window = nullptr;
+    QTemporaryDir m_dir;
+};
+
+void Form1SerialTest::init()
+{
+    m_boxes.shown.clear();
+    m_boxes.whileOpen = nullptr;
+    m_three = new PtyPair;
+    m_seven = new PtyPair;
+    QVERIFY(m_three->isValid() && m_seven->isValid());
+    m_ports = absentPorts(8);
+    (*m_ports)[2] = {m_three->slavePath(), QStringLiteral("USB Serial A")};
+    (*m_ports)[6] = {m_seven->slavePath(), QString()};
+}
+
+void Form1SerialTest::cleanup()
+{
+    delete m_window;
+    m_window = nullptr;
+    delete m_three;
+    delete m_seven;
+}
+
+void Form1SerialTest::startWindow()
+{
+    m_window = new Form1(testPlatform(m_boxes, m_save, m_ports));
+    m_boxes.shown.clear();
+    // A short wait keeps the suite quick; one test runs the real 2500 ms.
+    find<QTimer>("Timer3")->setInterval(400);
+}
+
+void Form1SerialTest::pick(const QString &number)
+{
+    auto *list = find<QComboBox>("ComPort");
+    const int index = list->findText(number);
+    QVERIFY(index >= 0);
+    list->setCurrentIndex(index);
+}
+
+void Form1SerialTest::openPort(int number)
+{
+    click("Command1");
+    pick(QString::number(number));
+    click("Command3");
+    QCOMPARE(m_boxes.texts(), QStringList());
+    QCOMPARE(find<QPushButton>("Command3")->text(), QStringLiteral("Close COM Port"));
+}
+
+QByteArray Form1SerialTest::loggedBytes()
+{
+    const qsizetype boxes = m_boxes.shown.size();
+    const QString path = m_dir.filePath(QStringLiteral("log.txt"));
+    m_save.answers = {path};
+    click("CmdSave");
+    if (m_boxes.shown.size() != boxes + 1 || m_boxes.shown.last().text != "Saved Successfully")
+        return "<save failed>";
+    m_boxes.shown.removeLast();
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void Form1SerialTest::scanListsThreeAndSeven()
+{
+    startWindow();
+    click("Command1");
+    auto *list = find<QComboBox>("ComPort");
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->itemText(0), QStringLiteral("3"));
+    QCOMPARE(list->itemText(1), QStringLiteral("7"));
+    QCOMPARE(list->currentIndex(), -1);
+    QVERIFY(list->itemData(0, Qt::ToolTipRole).toString().contains(m_three->slavePath()));
+    QVERIFY(list->itemData(0, Qt::ToolTipRole).toString().contains("USB Serial A"));
+    // Neither port is left open.
+    for (const PtyPair *pty : {m_three, m_seven}) {
+        QSerialPort other;
+        other.setPortName(pty->slavePath());
+        QVERIFY(other.open(QIODevice::ReadWrite));
+    }
+    QCOMPARE(statusFront(), QStringLiteral("imgNotConnected"));
+    QVERIFY(m_boxes.shown.isEmpty());
+}
+
+void Form1SerialTest::scanOfNothingThenToggle()
+{
+    m_ports->clear();
+    startWindow();
+    click("Command1");
+    QCOMPARE(find<QComboBox>("ComPort")->count(), 0);
+    QCOMPARE(find<QComboBox>("ComPort")->currentIndex(), -1);
+    click("Command3");
+    QCOMPARE(m_boxes.texts(), QStringList{QStringLiteral("Please Select Comport")});
+    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Notice"));
+}
+
+void Form1SerialTest::toggleTwiceTwice()
+{
+    startWindow();
+    click("Command1");
+    pick("3");
+    for (int round = 0; round < 2; ++round) {
+        click("Command3");
+        QCOMPARE(find<QPushButton>("Command3")->text(), QStringLiteral("Close COM Port"));
+        QCOMPARE(statusFront(), QStringLiteral("imgConnected"));
+        click("Command3");
+        QCOMPARE(find<QPushButton>("Command3")->text(), QStringLiteral("Open COM Port"));
+        QCOMPARE(statusFront(), QStringLiteral("imgNotConnected"));
+    }
+    QVERIFY(m_boxes.shown.isEmpty());
+}
+
+void Form1SerialTest::eachSettingSendsItsFrame_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::newRow("General") << "Command2" << hex("98 95 93 08 19 E8 03 04 1E 0F 03 0D");
+    QTest::newRow("Advanced") << "Command4" << hex("98 95 94 01 54 01 02 03 54 04 05 FF");
+    QTest::newRow("Advanced 2") << "Command7" << hex("98 95 95 2C 01 00 00 00 00 00 00 00");
+}
+
+void Form1SerialTest::eachSettingSendsItsFrame()
+{
+    QFETCH(QString, button);
+    QFETCH(QByteArray, frame);
+    startWindow();
+    const QList<std::pair<const char *, int>> picks = {
+        {"baudrate", 7}, {"DataBit", 1},     {"ParityBit", 2}, {"StopBit", 1},    {"TimeOut", 5},
+        {"DataRate", 4}, {"RF_Channel", 15}, {"RF_Power", 3},  {"DataLength", 0}, {"PairMode", 1},
+    };
+    for (const auto &[name, index] : picks)
+        m_window->findChild<QComboBox *>(name)->setCurrentIndex(index);
+    const char *ids[] = {"MasterID1", "MasterID2", "MasterID3", "SlaveID1", "SlaveID2", "SlaveID3"};
+    const char *values[] = {"1", "2", "3", "4", "5", "255"};
+    for (int i = 0; i < 6; ++i)
+        m_window->findChild<QLineEdit *>(ids[i])->setText(values[i]);
+    openPort(3);
+
+    DongleEmulator dongle(m_three->masterFd(), DongleOptions{.silent = true});
+    dongle.send("before");
+    QTRY_COMPARE(find<QPushButton>("Command6")->text(), QStringLiteral("6"));
+
+    click(button.toLatin1().constData());
+    QTRY_COMPARE(dongle.received().toHex(' '), frame.toHex(' '));
+    QVERIFY(m_boxes.shown.isEmpty());
+    // The log is emptied for the answer; the count carries on.
+    QCOMPARE(loggedBytes(), QByteArray());
+    QCOMPARE(find<QPushButton>("Command6")->text(), QStringLiteral("6"));
+    QVERIFY(find<QTimer>("Timer3")->isActive());
+}
+
+void Form1SerialTest::overRangeSendsNothing()
+{
+    startWindow();
+    openPort(3);
+    DongleEmulator dongle(m_three->masterFd());
+    m_window->findChild<QLineEdit *>("SlaveID2")->setText("256");
+    click("Command4");
+    QCOMPARE(m_boxes.texts(),
+             QStringList{"Over Range!!\nCheck the setting value required between 0 to 255"});
+    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
+    QTest::qWait(50);
+    QCOMPARE(dongle.received(), QByteArray());
+    QVERIFY(!find<QTimer>("Timer3")->isActive());
+}
+
+void Form1SerialTest::answers_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("splitMs");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QByteArray>("logged");
+
+    QTest::newRow("55 AA") << hex("55 AA") << -1 << "Setting OK !!" << hex("00 00");
+    QTest::newRow("55 AA 31 32") << hex("55 AA 31 32") << -1 << "Setting OK !!"
+                                 << hex("00 00 31 32");
+    QTest::newRow("split 55 | AA") << hex("55 AA") << 30 << "Setting OK !!" << hex("00 00");
+    QTest::newRow("split 55 | AA 0D")
+        << hex("55 AA 0D") << 30 << "Setting OK !!" << hex("00 00 0D 0A");
+    QTest::newRow("AA 55 is no answer") << hex("AA 55") << -1 << "Setting Fail !!" << hex("AA 55");
+    QTest::newRow("lone 55 kept") << hex("55") << -1 << "Setting Fail !!" << hex("55");
+    QTest::newRow("split 55 | 31") << hex("55 31") << 30 << "Setting Fail !!" << hex("55 31");
+}
+
+void Form1SerialTest::answers()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(int, splitMs);
+    QFETCH(QString, box);
+    QFETCH(QByteArray, logged);
+
+    startWindow();
+    openPort(3);
+    DongleEmulator dongle(m_three->masterFd(), DongleOptions{.splitMs = splitMs, .reply = reply});
+    click("Command7");
+    QTRY_COMPARE(m_boxes.texts(), QStringList{box});
+    QCOMPARE(m_boxes.shown[0].title,
+             box == "Setting OK !!" ? QStringLiteral("Notice") : QStringLiteral("Warning"));
+    QVERIFY(!find<QTimer>("Timer3")->isActive());
+    QTRY_COMPARE(loggedBytes().toHex(' '), logged.toHex(' '));
+    // No second verdict follows.
+    QTest::qWait(500);
+    QCOMPARE(m_boxes.shown.size(), 1);
+}
+
+void Form1SerialTest::silenceFailsAfterTwoAndAHalfSeconds()
+{
+    startWindow();
+    find<QTimer>("Timer3")->setInterval(2500);
+    openPort(3);
+    DongleEmulator dongle(m_three->masterFd(), DongleOptions{.silent = true});
+    QElapsedTimer clock;
+    clock.start();
+    click("Command2");
+    QVERIFY(QTest::qWaitFor([&] { return !m_boxes.shown.isEmpty(); }, 5000));
+    const qint64 waited = clock.elapsed();
+    QCOMPARE(m_boxes.texts(), QStringList{QStringLiteral("Setting Fail !!")});
+    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
+    // Not early: the operator is promised the whole wait.
+    QVERIFY2(waited >= 2500, qPrintable(QString::number(waited)));
+    QVERIFY(!find<QTimer>("Timer3")->isActive());
+}
+
+void Form1SerialTest::burstUnderTheOkBoxKeepsOrder()
+{
+    startWindow();
+    openPort(3);
+    DongleEmulator dongle(m_three->masterFd());
+    QByteArray burst;
+    for (int i = 0; i < 200; ++i)
+        burst += "line " + QByteArray::number(i) + "\r\n";
+    // While the operator reads "Setting OK !!", the dongle keeps talking.
+    m_boxes.whileOpen = [&](const RecordingBoxes::Shown &) {
+        const qsizetype step = burst.size() / 20 + 1;
+        for (qsizetype at = 0; at < burst.size(); at += step) {
+            m_three->write(burst.mid(at, step));
+            QTest::qWait(5);
+        }
+        QTest::qWait(100);
+    };
+    click("Command2");
+    QTRY_COMPARE(m_boxes.texts(), QStringList{QStringLiteral("Setting OK !!")});
+    m_boxes.whileOpen = nullptr;
+    QTRY_COMPARE(loggedBytes(), hex("00 00") + burst);
+}
+
+void Form1SerialTest::openFailures_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("busy") << "busy"
+                          << "busy";
+    QTest::newRow("vanished after the scan") << "vanished"
+                                             << "no such device";
+}
+
+void Form1SerialTest::openFailures()
+{
+    QFETCH(QString, situation);
+    QFETCH(QString, reason);
+    startWindow();
+    click("Command1");
+    pick("3");
+    QSerialPort holder;
+    if (situation == "busy") {
+        holder.setPortName(m_three->slavePath());
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+    } else {
+        delete m_three;
+        m_three = nullptr;
+    }
+    click("Command3");
+    QCOMPARE(m_boxes.shown.size(), 1);
+    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
+    QVERIFY2(m_boxes.shown[0].text.contains(reason), qPrintable(m_boxes.shown[0].text));
+    QVERIFY(m_boxes.shown[0].text.contains(QLatin1String("port 3")));
+    QCOMPARE(find<QPushButton>("Command3")->text(), QStringLiteral("Open COM Port"));
+    QCOMPARE(statusFront(), QStringLiteral("imgNotConnected"));
+    // Still usable: the other port opens.
+    m_boxes.shown.clear();
+    pick("7");
+    click("Command3");
+    QCOMPARE(m_boxes.texts(), QStringList());
+    QCOMPARE(statusFront(), QStringLiteral("imgConnected"));
+}
+
+void Form1SerialTest::hangUpWhileOpen()
+{
+    startWindow();
+    openPort(3);
+    m_three->write("partial data");
+    QTRY_COMPARE(find<QPushButton>("Command6")->text(), QStringLiteral("12"));
+    m_three->closeMaster();
+    QTRY_COMPARE(m_boxes.shown.size(), 1);
+    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
+    QCOMPARE(find<QPushButton>("Command3")->text(), QStringLiteral("Open COM Port"));
+    QCOMPARE(statusFront(), QStringLiteral("imgNotConnected"));
+
+    // No error storm behind the one box: the process idles.
+    const qint64 before = cpuMicroseconds();
+    QTest::qWait(500);
+    const qint64 spent = cpuMicroseconds() - before;
+    QVERIFY2(spent < 200000, qPrintable(QStringLiteral("%1 us of CPU while idle").arg(spent)));
+    QCOMPARE(m_boxes.shown.size(), 1);
+    QCOMPARE(loggedBytes(), QByteArray("partial data"));
+
+    // The operator can rescan and go on with the other port.
+    click("Command1");
+    pick("7");
+    click("Command3");
+    QCOMPARE(statusFront(), QStringLiteral("imgConnected"));
+}
+
+void Form1SerialTest::scanWhileOpenKeepsThePort()
+{
+    startWindow();
+    openPort(3);
+    click("Command1");
+    QCOMPARE(find<QPushButton>("Command3")->text(), QStringLiteral("Close COM Port"));
+    QCOMPARE(statusFront(), QStringLiteral("imgConnected"));
+    QCOMPARE(find<QComboBox>("ComPort")->count(), 2);
+    QCOMPARE(find<QComboBox>("ComPort")->currentText(), QStringLiteral("3"));
+    DongleEmulator dongle(m_three->masterFd());
+    click("Command7");
+    QTRY_COMPARE(m_boxes.texts(), QStringList{QStringLiteral("Setting OK !!")});
+    // And the toggle still closes it.
+    click("Command3");
+    QCOMPARE(find<QPushButton>("Command3")->text(), QStringLiteral("Open COM Port"));
+}
+
+QTEST_MAIN(Form1SerialTest)
+#include "Form1SerialTest.moc"

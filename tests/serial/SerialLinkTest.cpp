@@ -1,0 +1,393 @@
+#include "serial/SerialLink.h"
+
+#include "support/FixedCatalog.h"
+#include "support/PtyPair.h"
+
+#include <QEventLoop>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+QSerialPort *portOf(SerialLink &link)
+{
+    return link.findChild<QSerialPort *>(QStringLiteral("MSComm1"));
+}
+
+QList<int> numbersOf(const ScanResult &result)
+{
+    QList<int> numbers;
+    for (const ScannedPort &port : result.ports)
+        numbers.append(port.number);
+    return numbers;
+}
+
+// True when nobody holds the device: another program could open it now.
+bool freeToOpen(const QString &location)
+{
+    QSerialPort other;
+    other.setPortName(location);
+    return other.open(QIODevice::ReadWrite);
+}
+
+// Printable lines with a running number, so a lost or swapped piece shows.
+QByteArray numberedLines(qsizetype size)
+{
+    QByteArray text;
+    for (int line = 0; text.size() < size; ++line)
+        text += QByteArray::number(line).rightJustified(8, '0') + " ----------------------\r\n";
+    text.truncate(size);
+    return text;
+}
+
+// Writes from another thread, waiting whenever the line is full.
+void writeUntil(int fd, const QByteArray &data, const std::atomic<bool> &stop)
+{
+    qsizetype done = 0;
+    while (done < data.size() && !stop) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n > 0) {
+            done += n;
+        } else {
+            pollfd p{fd, POLLOUT, 0};
+            ::poll(&p, 1, 50);
+        }
+    }
+}
+
+} // namespace
+
+class SerialLinkTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void scanListsPortsThatOpen();
+    void scanOfNothing();
+    void scanKeepsTheOpenPort();
+    void openAndCloseTwice();
+    void openFailure_data();
+    void openFailure();
+    void writesTheFrameAsIs();
+    void writeToHungUpLine();
+    void hangUpClosesOnceAndGoesQuiet();
+    void modemLineQueryIsNoLoss();
+    void chunksInOrderUnderNestedLoop();
+
+private:
+    struct Rig
+    {
+        std::shared_ptr<QList<PortEntry>> entries = absentPorts(8);
+        std::unique_ptr<SerialLink> link;
+        void start()
+        {
+            link = std::make_unique<SerialLink>(std::make_unique<FixedCatalog>(entries));
+        }
+    };
+};
+
+void SerialLinkTest::scanListsPortsThatOpen()
+{
+    PtyPair three;
+    PtyPair seven;
+    QVERIFY(three.isValid() && seven.isValid());
+    Rig rig;
+    (*rig.entries)[2] = {three.slavePath(), QStringLiteral("USB adapter A")};
+    (*rig.entries)[6] = {seven.slavePath(), QStringLiteral("USB adapter B")};
+    rig.start();
+
+    const ScanResult result = rig.link->scan();
+    QCOMPARE(numbersOf(result), (QList<int>{3, 7}));
+    QCOMPARE(result.ports.at(0).device.description, QStringLiteral("USB adapter A"));
+    QCOMPARE(result.ports.at(1).device.location, seven.slavePath());
+    QVERIFY(result.refused.isEmpty());
+    QVERIFY(!rig.link->isOpen());
+    QVERIFY(freeToOpen(three.slavePath()));
+    QVERIFY(freeToOpen(seven.slavePath()));
+}
+
+void SerialLinkTest::scanOfNothing()
+{
+    Rig rig;
+    rig.entries->clear();
+    rig.start();
+    QVERIFY(rig.link->scan().ports.isEmpty());
+
+    *rig.entries = *absentPorts(50);
+    const ScanResult result = rig.link->scan();
+    QVERIFY(result.ports.isEmpty());
+    QVERIFY(result.refused.isEmpty());
+    QString error;
+    QVERIFY(!rig.link->open(1, &error));
+    QVERIFY(error.contains(QLatin1String("no such device")));
+}
+
+void SerialLinkTest::scanKeepsTheOpenPort()
+{
+    PtyPair three;
+    PtyPair seven;
+    QVERIFY(three.isValid() && seven.isValid());
+    Rig rig;
+    (*rig.entries)[2] = {three.slavePath(), QString()};
+    (*rig.entries)[6] = {seven.slavePath(), QString()};
+    rig.start();
+    QVERIFY(rig.link->open(3));
+
+    QCOMPARE(numbersOf(rig.link->scan()), (QList<int>{3, 7}));
+    QVERIFY(rig.link->isOpen());
+    QCOMPARE(rig.link->currentNumber(), 3);
+
+    // Devices come and go between scans: the open one keeps working under
+    // the number the new scan gives it.
+    rig.entries->removeFirst();
+    rig.entries->removeFirst();
+    QCOMPARE(numbersOf(rig.link->scan()), (QList<int>{1, 5}));
+    QCOMPARE(rig.link->currentNumber(), 1);
+
+    rig.entries->clear();
+    QCOMPARE(numbersOf(rig.link->scan()), (QList<int>{1}));
+    QCOMPARE(rig.link->device(1)->location, three.slavePath());
+
+    QSignalSpy chunks(rig.link.get(), &SerialLink::chunkReceived);
+    QVERIFY(three.write("after the scans"));
+    QTRY_COMPARE(chunks.size(), 1);
+    QCOMPARE(chunks.at(0).at(0).toByteArray(), QByteArray("after the scans"));
+}
+
+void SerialLinkTest::openAndCloseTwice()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    Rig rig;
+    (*rig.entries)[2] = {pty.slavePath(), QString()};
+    rig.start();
+    QVERIFY(!rig.link->scan().ports.isEmpty());
+
+    for (int round = 0; round < 2; ++round) {
+        QString error;
+        QVERIFY2(rig.link->open(3, &error), qPrintable(error));
+        QVERIFY(rig.link->isOpen());
+        QCOMPARE(rig.link->currentNumber(), 3);
+        QVERIFY(!freeToOpen(pty.slavePath()));
+        const QSerialPort *port = portOf(*rig.link);
+        QCOMPARE(port->baudRate(), 9600);
+        QCOMPARE(port->dataBits(), QSerialPort::Data8);
+        QCOMPARE(port->parity(), QSerialPort::NoParity);
+        QCOMPARE(port->stopBits(), QSerialPort::OneStop);
+        QCOMPARE(port->flowControl(), QSerialPort::NoFlowControl);
+        QCOMPARE(port->readBufferSize(), 1024);
+
+        rig.link->close();
+        QVERIFY(!rig.link->isOpen());
+        QCOMPARE(rig.link->currentNumber(), 0);
+        QVERIFY(freeToOpen(pty.slavePath()));
+    }
+}
+
+void SerialLinkTest::openFailure_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("busy") << "busy"
+                          << "busy";
+    QTest::newRow("vanished after the scan") << "vanished"
+                                             << "no such device";
+    QTest::newRow("number beyond the scan") << "beyond"
+                                            << "not available";
+}
+
+void SerialLinkTest::openFailure()
+{
+    QFETCH(QString, situation);
+    QFETCH(QString, reason);
+
+    auto pty = std::make_unique<PtyPair>();
+    QVERIFY(pty->isValid());
+    const QString path = pty->slavePath();
+    Rig rig;
+    rig.entries->resize(3);
+    (*rig.entries)[2] = {path, QString()};
+    rig.start();
+    QCOMPARE(numbersOf(rig.link->scan()), (QList<int>{3}));
+
+    QSerialPort holder;
+    int number = 3;
+    if (situation == QLatin1String("busy")) {
+        holder.setPortName(path);
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+    } else if (situation == QLatin1String("vanished")) {
+        pty.reset();
+    } else {
+        number = 4;
+    }
+
+    QString error;
+    QVERIFY(!rig.link->open(number, &error));
+    QVERIFY2(error.contains(reason), qPrintable(error));
+    if (number == 3)
+        QVERIFY2(error.contains(path), qPrintable(error));
+    QVERIFY(!rig.link->isOpen());
+    QCOMPARE(rig.link->currentNumber(), 0);
+}
+
+void SerialLinkTest::writesTheFrameAsIs()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    Rig rig;
+    (*rig.entries)[0] = {pty.slavePath(), QString()};
+    rig.start();
+    QVERIFY(rig.link->open(1));
+
+    // Every byte value a frame can hold, including CR, LF and 0x11/0x13.
+    const SettingCodec::ConfigFrame frame{0x98, 0x95, 0x93, 0x0D, 0x0A, 0x11,
+                                          0x13, 0x00, 0xFF, 0x7F, 0x80, 0x1A};
+    QString error;
+    QVERIFY2(rig.link->writeFrame(frame, &error), qPrintable(error));
+    QTRY_COMPARE(pty.received(), QByteArray::fromHex("9895930D0A111300FF7F801A"));
+}
+
+void SerialLinkTest::writeToHungUpLine()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    Rig rig;
+    (*rig.entries)[0] = {pty.slavePath(), QString()};
+    rig.start();
+    QVERIFY(rig.link->open(1));
+    QSignalSpy lost(rig.link.get(), &SerialLink::portLost);
+
+    pty.closeMaster(); // before the event loop has noticed the hang-up
+    QString error;
+    QVERIFY(!rig.link->writeFrame(SettingCodec::BuildReceiveTimeoutFrame(0), &error));
+    QVERIFY2(error.contains(pty.slavePath()) && error.contains(QLatin1String("closed")),
+             qPrintable(error));
+    QVERIFY(!rig.link->isOpen());
+
+    // The failure was reported by the write; no second report follows.
+    QTest::qWait(100);
+    QCOMPARE(lost.size(), 0);
+}
+
+void SerialLinkTest::hangUpClosesOnceAndGoesQuiet()
+{
+    auto pty = std::make_unique<PtyPair>();
+    QVERIFY(pty->isValid());
+    Rig rig;
+    (*rig.entries)[1] = {pty->slavePath(), QString()};
+    rig.start();
+    QVERIFY(rig.link->open(2));
+    QSignalSpy lost(rig.link.get(), &SerialLink::portLost);
+    int errors = 0;
+    connect(portOf(*rig.link), &QSerialPort::errorOccurred, this,
+            [&errors](QSerialPort::SerialPortError e) { errors += e != QSerialPort::NoError; });
+
+    pty->closeMaster();
+    QVERIFY(lost.wait());
+    QVERIFY(!rig.link->isOpen());
+    QVERIFY(!portOf(*rig.link)->isOpen());
+    const QString reason = lost.at(0).at(0).toString();
+    QVERIFY2(reason.contains(QLatin1String("port 2")), qPrintable(reason));
+
+    // Left open, the port would report the hang-up in a tight loop.
+    const int errorsAtLoss = errors;
+    QTest::qWait(200);
+    QCOMPARE(errors, errorsAtLoss);
+    QCOMPARE(lost.size(), 1);
+
+    // The operator plugs in again, rescans and reopens.
+    pty = std::make_unique<PtyPair>();
+    QVERIFY(pty->isValid());
+    (*rig.entries)[1] = {pty->slavePath(), QString()};
+    QCOMPARE(numbersOf(rig.link->scan()), (QList<int>{2}));
+    QVERIFY(rig.link->open(2));
+    QSignalSpy chunks(rig.link.get(), &SerialLink::chunkReceived);
+    QVERIFY(pty->write("back"));
+    QTRY_COMPARE(chunks.size(), 1);
+}
+
+void SerialLinkTest::modemLineQueryIsNoLoss()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    Rig rig;
+    (*rig.entries)[0] = {pty.slavePath(), QString()};
+    rig.start();
+    QVERIFY(rig.link->open(1));
+    QSignalSpy lost(rig.link.get(), &SerialLink::portLost);
+    QSignalSpy chunks(rig.link.get(), &SerialLink::chunkReceived);
+
+    QSerialPort *port = portOf(*rig.link);
+    (void)port->pinoutSignals();
+    QCOMPARE(port->error(), QSerialPort::UnsupportedOperationError);
+
+    QVERIFY(pty.write("still here"));
+    QTRY_COMPARE(chunks.size(), 1);
+    QVERIFY(rig.link->isOpen());
+    QCOMPARE(lost.size(), 0);
+}
+
+void SerialLinkTest::chunksInOrderUnderNestedLoop()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    Rig rig;
+    (*rig.entries)[0] = {pty.slavePath(), QString()};
+    rig.start();
+    QVERIFY(rig.link->open(1));
+    SerialLink &link = *rig.link;
+
+    // Far more than the link queues while delivery is held up.
+    const QByteArray expected = numberedLines(6 * SerialLink::kPendingLimit);
+    QByteArray got;
+    int depth = 0;
+    int deepest = 0;
+    qsizetype mostPending = 0;
+    bool first = true;
+    std::atomic<bool> stop = false; // a failed test must not hang on a full line
+    std::thread writer;
+    const auto joinWriter = qScopeGuard([&] {
+        stop = true;
+        if (writer.joinable())
+            writer.join();
+    });
+
+    connect(&link, &SerialLink::chunkReceived, this, [&](const QByteArray &chunk) {
+        got += chunk;
+        deepest = std::max(deepest, ++depth);
+        if (first) {
+            // Like a modal box: a nested event loop while the rest pours in.
+            first = false;
+            writer = std::thread([&] { writeUntil(pty.masterFd(), expected.mid(1), stop); });
+            QEventLoop box;
+            QTimer watch;
+            connect(&watch, &QTimer::timeout, &box, [&] {
+                mostPending = std::max(mostPending, link.pendingBytes());
+                if (link.pendingBytes() >= SerialLink::kPendingLimit)
+                    box.quit();
+            });
+            watch.start(5);
+            box.exec();
+        }
+        --depth;
+    });
+
+    QVERIFY(pty.write(expected.left(1)));
+    QTRY_COMPARE(got.size(), expected.size());
+    QVERIFY(got == expected);
+    QCOMPARE(deepest, 1);
+    QVERIFY(mostPending >= SerialLink::kPendingLimit);
+    QVERIFY(mostPending <= SerialLink::kPendingLimit + 1024);
+}
+
+QTEST_GUILESS_MAIN(SerialLinkTest)
+#include "SerialLinkTest.moc"

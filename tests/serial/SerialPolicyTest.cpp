@@ -1,0 +1,163 @@
+#include "serial/PortCatalog.h"
+#include "serial/PortErrors.h"
+
+#include <QTest>
+
+using PortErrors::OpenFailure;
+
+Q_DECLARE_METATYPE(QSerialPort::SerialPortError)
+Q_DECLARE_METATYPE(PortErrors::OpenFailure)
+
+class SerialPolicyTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void naturalOrder_data();
+    void naturalOrder();
+    void naturalOrderKeepsFifty();
+    void fatalErrors_data();
+    void fatalErrors();
+    void openFailures_data();
+    void openFailures();
+    void messagesNameTheDevice();
+    void permissionNoticeNamesDevicesAndGroup();
+};
+
+void SerialPolicyTest::naturalOrder_data()
+{
+    QTest::addColumn<QStringList>("found");
+    QTest::addColumn<QStringList>("ordered");
+
+    QTest::newRow("numbers, not text") << QStringList{"/dev/ttyS10", "/dev/ttyS2", "/dev/ttyS1"}
+                                       << QStringList{"/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS10"};
+    QTest::newRow("grouped by name")
+        << QStringList{"/dev/ttyUSB1", "/dev/ttyS3", "/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyS0"}
+        << QStringList{"/dev/ttyACM0", "/dev/ttyS0", "/dev/ttyS3", "/dev/ttyUSB0", "/dev/ttyUSB1"};
+    QTest::newRow("name without number first")
+        << QStringList{"/dev/ttyX1", "/dev/ttyX"} << QStringList{"/dev/ttyX", "/dev/ttyX1"};
+    QTest::newRow("same number, leading zero")
+        << QStringList{"/dev/ttyA02", "/dev/ttyA2"} << QStringList{"/dev/ttyA02", "/dev/ttyA2"};
+    QTest::newRow("huge number") << QStringList{"/dev/ttyZ99999999999999999999999", "/dev/ttyZ1"}
+                                 << QStringList{"/dev/ttyZ1", "/dev/ttyZ99999999999999999999999"};
+    QTest::newRow("empty") << QStringList{} << QStringList{};
+}
+
+void SerialPolicyTest::naturalOrder()
+{
+    QFETCH(QStringList, found);
+    QFETCH(QStringList, ordered);
+    QList<PortEntry> entries;
+    for (const QString &location : found)
+        entries.append({location, QStringLiteral("about ") + location});
+
+    QStringList result;
+    for (const PortEntry &entry : naturalPortOrder(entries)) {
+        QCOMPARE(entry.description, QStringLiteral("about ") + entry.location);
+        result.append(entry.location);
+    }
+    QCOMPARE(result, ordered);
+}
+
+void SerialPolicyTest::naturalOrderKeepsFifty()
+{
+    QList<PortEntry> entries;
+    for (int i = 63; i >= 0; --i)
+        entries.append({QStringLiteral("/dev/ttyS%1").arg(i), QString()});
+    const QList<PortEntry> ordered = naturalPortOrder(entries);
+    QCOMPARE(ordered.size(), kMaxPortNumber);
+    QCOMPARE(ordered.front().location, QStringLiteral("/dev/ttyS0"));
+    QCOMPARE(ordered.back().location, QStringLiteral("/dev/ttyS49"));
+}
+
+void SerialPolicyTest::fatalErrors_data()
+{
+    QTest::addColumn<QSerialPort::SerialPortError>("error");
+    QTest::addColumn<bool>("fatal");
+
+    QTest::newRow("hung-up line") << QSerialPort::ReadError << true;
+    QTest::newRow("unplugged") << QSerialPort::ResourceError << true;
+    QTest::newRow("device gone") << QSerialPort::DeviceNotFoundError << true;
+    QTest::newRow("write") << QSerialPort::WriteError << true;
+    // A pseudo-terminal refuses modem-line queries: not a lost device.
+    QTest::newRow("modem lines") << QSerialPort::UnsupportedOperationError << false;
+    QTest::newRow("ioctl refused") << QSerialPort::PermissionError << false;
+    QTest::newRow("unknown") << QSerialPort::UnknownError << false;
+    QTest::newRow("not open") << QSerialPort::NotOpenError << false;
+    QTest::newRow("cleared") << QSerialPort::NoError << false;
+}
+
+void SerialPolicyTest::fatalErrors()
+{
+    QFETCH(QSerialPort::SerialPortError, error);
+    QFETCH(bool, fatal);
+    QCOMPARE(PortErrors::isFatal(error), fatal);
+}
+
+void SerialPolicyTest::openFailures_data()
+{
+    QTest::addColumn<QSerialPort::SerialPortError>("error");
+    QTest::addColumn<bool>("lockRefused");
+    QTest::addColumn<bool>("accessDenied");
+    QTest::addColumn<OpenFailure>("failure");
+
+    QTest::newRow("lock file held")
+        << QSerialPort::PermissionError << true << false << OpenFailure::Busy;
+    QTest::newRow("exclusive (EBUSY)")
+        << QSerialPort::PermissionError << false << false << OpenFailure::Busy;
+    QTest::newRow("EACCES") << QSerialPort::PermissionError << false << true
+                            << OpenFailure::PermissionDenied;
+    QTest::newRow("gone") << QSerialPort::DeviceNotFoundError << false << false
+                          << OpenFailure::NoSuchDevice;
+    QTest::newRow("other") << QSerialPort::OpenError << false << false << OpenFailure::Other;
+}
+
+void SerialPolicyTest::openFailures()
+{
+    QFETCH(QSerialPort::SerialPortError, error);
+    QFETCH(bool, lockRefused);
+    QFETCH(bool, accessDenied);
+    QFETCH(OpenFailure, failure);
+    QCOMPARE(PortErrors::classifyOpenFailure(error, lockRefused, accessDenied), failure);
+}
+
+void SerialPolicyTest::messagesNameTheDevice()
+{
+    const QString device = PortErrors::deviceName(3, QStringLiteral("/dev/ttyUSB0"));
+    QCOMPARE(device, QStringLiteral("port 3 (/dev/ttyUSB0)"));
+
+    const QString busy =
+        PortErrors::openFailureText(device, OpenFailure::Busy, QStringLiteral("locking failed"));
+    QVERIFY(busy.contains(device));
+    QVERIFY(busy.contains(QLatin1String("busy")));
+    QVERIFY(busy.contains(QLatin1String("locking failed")));
+    QVERIFY(PortErrors::openFailureText(device, OpenFailure::PermissionDenied, {})
+                .contains(QLatin1String("permission denied")));
+    QVERIFY(PortErrors::openFailureText(device, OpenFailure::NoSuchDevice, {})
+                .contains(QLatin1String("no such device")));
+    QVERIFY(PortErrors::openFailureText(device, OpenFailure::Other, QStringLiteral("odd failure"))
+                .contains(QLatin1String("odd failure")));
+
+    const QString write = PortErrors::writeFailureText(device, QStringLiteral("I/O"), true);
+    QVERIFY(write.contains(device));
+    QVERIFY(write.contains(QLatin1String("closed")));
+    QVERIFY(!PortErrors::writeFailureText(device, QStringLiteral("I/O"), false)
+                 .contains(QLatin1String("closed")));
+    QVERIFY(PortErrors::lossText(device, QSerialPort::ReadError).contains(device));
+}
+
+void SerialPolicyTest::permissionNoticeNamesDevicesAndGroup()
+{
+    const QString notice =
+        PortErrors::permissionNotice({{QStringLiteral("/dev/ttyS0"), QStringLiteral("uucp")},
+                                      {QStringLiteral("/dev/ttyUSB0"), QStringLiteral("uucp")}});
+    QVERIFY(notice.contains(QLatin1String("/dev/ttyS0, /dev/ttyUSB0")));
+    QVERIFY(notice.contains(QLatin1String("usermod -aG uucp")));
+    QVERIFY(notice.contains(QLatin1String("dialout")));
+
+    QVERIFY(PortErrors::permissionNotice({{QStringLiteral("/dev/ttyS0"), QString()}})
+                .contains(QLatin1String("usermod -aG dialout")));
+}
+
+QTEST_APPLESS_MAIN(SerialPolicyTest)
+#include "SerialPolicyTest.moc"
