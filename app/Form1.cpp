@@ -23,6 +23,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 const QString kChoose = QStringLiteral("請選擇");
@@ -335,8 +337,7 @@ void Form1::wireEvents()
 
 void Form1::startUp()
 {
-    m_platform.boxes->show(QStringLiteral("Please Reset RS232 Brennix Dongle"),
-                           QStringLiteral("Notice"));
+    showBox(QStringLiteral("Please Reset RS232 Brennix Dongle"), QStringLiteral("Notice"));
     const std::pair<ChoiceList *, const SettingCodec::ListTable *> lists[] = {
         {baudrate, &SettingCodec::baudrate},
         {ParityBit, &SettingCodec::ParityBit},
@@ -383,14 +384,13 @@ void Form1::OnAutoScan()
     }
     showConnected(MSComm1->isOpen());
     if (result.ports.isEmpty() && !result.refused.isEmpty())
-        m_platform.boxes->show(PortErrors::permissionNotice(result.refused),
-                               QStringLiteral("Notice"));
+        showBox(PortErrors::permissionNotice(result.refused), QStringLiteral("Notice"));
 }
 
 void Form1::OnOpenClose()
 {
     if (ComPort->choice() < 0) {
-        m_platform.boxes->show(QStringLiteral("Please Select Comport"), QStringLiteral("Notice"));
+        showBox(QStringLiteral("Please Select Comport"), QStringLiteral("Notice"));
         return;
     }
     if (MSComm1->isOpen()) {
@@ -402,7 +402,7 @@ void Form1::OnOpenClose()
     const bool opened = MSComm1->open(number, &error);
     showConnected(opened);
     if (!opened)
-        m_platform.boxes->show(error, QStringLiteral("Warning"));
+        showBox(error, QStringLiteral("Warning"));
 }
 
 void Form1::ClosePortIfOpen()
@@ -418,7 +418,7 @@ void Form1::onPortLost(const QString &reason)
     // The link has closed the port already; say so once.
     logHeldBytes();
     showConnected(false);
-    m_platform.boxes->show(reason, QStringLiteral("Warning"));
+    showBox(reason, QStringLiteral("Warning"));
 }
 
 void Form1::logHeldBytes()
@@ -433,14 +433,14 @@ void Form1::runSetting(const SettingTransaction::FrameBuilder &build)
     const SettingTransaction::SendOutcome outcome = m_transaction->send(build);
     switch (outcome.result) {
     case SettingTransaction::SendResult::PortClosed:
-        m_platform.boxes->show(QStringLiteral("Please Open COM Port"), QStringLiteral("Notice"));
+        showBox(QStringLiteral("Please Open COM Port"), QStringLiteral("Notice"));
         break;
     case SettingTransaction::SendResult::OverRange:
-        m_platform.boxes->show(toQString(SettingCodec::kOverRangeText), QStringLiteral("Warning"));
+        showBox(toQString(SettingCodec::kOverRangeText), QStringLiteral("Warning"));
         break;
     case SettingTransaction::SendResult::WriteFailed:
         showConnected(MSComm1->isOpen());
-        m_platform.boxes->show(outcome.error, QStringLiteral("Warning"));
+        showBox(outcome.error, QStringLiteral("Warning"));
         break;
     case SettingTransaction::SendResult::Sent:
         // The log shows what answers this frame; the counters carry on.
@@ -489,8 +489,28 @@ void Form1::OnReceiveTimeoutSetting()
 
 void Form1::OnAckTimeout()
 {
+    if (m_boxesOpen > 0) {
+        m_failDue = true;
+        return;
+    }
     logHeldBytes();
-    m_platform.boxes->show(QStringLiteral("Setting Fail !!"), QStringLiteral("Warning"));
+    showBox(QStringLiteral("Setting Fail !!"), QStringLiteral("Warning"));
+}
+
+void Form1::showBox(const QString &text, const QString &title)
+{
+    // One box at a time: a box's event loop must not open another on top of
+    // it (the operator would read the newer verdict first). While it is open,
+    // chunks and a lost port wait in the link and a time-out waits here; each
+    // is reported in turn once the box is closed.
+    ++m_boxesOpen;
+    MSComm1->holdDelivery(true);
+    m_platform.boxes->show(text, title);
+    if (--m_boxesOpen > 0)
+        return;
+    MSComm1->holdDelivery(false);
+    if (std::exchange(m_failDue, false))
+        OnAckTimeout();
 }
 
 void Form1::OnComm(const QByteArray &chunk)
@@ -499,7 +519,7 @@ void Form1::OnComm(const QByteArray &chunk)
     const QByteArray toLog = m_transaction->takeChunk(chunk, &acknowledged);
     // The operator hears of the acknowledgement before its bytes reach the log.
     if (acknowledged)
-        m_platform.boxes->show(QStringLiteral("Setting OK !!"), QStringLiteral("Notice"));
+        showBox(QStringLiteral("Setting OK !!"), QStringLiteral("Notice"));
     if (!toLog.isEmpty())
         AppendLog(toLog);
 }
@@ -525,14 +545,13 @@ void Form1::OnSaveAs()
     };
     const QString path = m_platform.saveDialog->askFileName(request);
     if (path.isEmpty()) {
-        m_platform.boxes->show(QStringLiteral("Saved Failure !!"), QStringLiteral("Warning"));
+        showBox(QStringLiteral("Saved Failure !!"), QStringLiteral("Warning"));
         return;
     }
     // The log as it is now: chunks may have arrived while the dialog was open.
     const SaveOutcome outcome = saveLogFile(path, m_log.text());
     if (outcome.ok)
-        m_platform.boxes->show(QStringLiteral("Saved Successfully"), QStringLiteral("Notice"));
+        showBox(QStringLiteral("Saved Successfully"), QStringLiteral("Notice"));
     else
-        m_platform.boxes->show(QStringLiteral("Saved Failure !!\n") + outcome.error,
-                               QStringLiteral("Warning"));
+        showBox(QStringLiteral("Saved Failure !!\n") + outcome.error, QStringLiteral("Warning"));
 }

@@ -66,11 +66,14 @@ private:
     void runSetting(const SettingTransaction::FrameBuilder &build);
     void onPortLost(const QString &reason);
     void logHeldBytes();
+    void showBox(const QString &text, const QString &title);
 
     Form1Platform m_platform;
     ReceiveLog m_log;
     SerialLink *MSComm1 = nullptr;
     SettingTransaction *m_transaction = nullptr;
+    int m_boxesOpen = 0;
+    bool m_failDue = false; // Timer3 ticked while a box was open
 
     // Top row
     QLabel *Label4 = nullptr;

@@ -6,6 +6,7 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <grp.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -61,6 +62,18 @@ OpenAttempt tryOpen(QSerialPort &port, const QString &location)
                         port.errorString()};
     port.clearError();
     return attempt;
+}
+
+// True once the device has hung up or gone away.
+bool lineDown(const QSerialPort &port)
+{
+#ifdef Q_OS_UNIX
+    pollfd p{int(port.handle()), 0, 0};
+    return ::poll(&p, 1, 0) != 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    Q_UNUSED(port);
+    return true;
+#endif
 }
 
 void applyLineSettings(QSerialPort &port)
@@ -200,8 +213,11 @@ bool SerialLink::writeFrame(const SettingCodec::ConfigFrame &frame, QString *err
     const QString systemText = MSComm1->errorString();
     const QString device = currentDeviceName();
     // This call reports the failure, so a fatal one closes the port without a
-    // second report through portLost.
-    const bool fatal = PortErrors::isFatal(cause);
+    // second report through portLost. Qt also reports a line that has no room
+    // left (EAGAIN: the far end stopped taking data) as ResourceError; the
+    // device is still there then, so the port stays open.
+    const bool fatal =
+        PortErrors::isFatal(cause) && (cause != QSerialPort::ResourceError || lineDown(*MSComm1));
     if (fatal) {
         close();
     } else {
@@ -288,12 +304,19 @@ void SerialLink::scheduleDelivery()
     QMetaObject::invokeMethod(this, &SerialLink::deliver, Qt::QueuedConnection);
 }
 
+void SerialLink::holdDelivery(bool hold)
+{
+    m_held = hold;
+    if (!hold)
+        scheduleDelivery();
+}
+
 void SerialLink::deliver()
 {
     m_deliveryPosted = false;
     // A handler's nested event loop may bring us here again; the outer call
     // goes on draining in order once that handler returns.
-    if (m_delivering)
+    if (m_delivering || m_held)
         return;
     m_delivering = true;
     const QPointer<SerialLink> alive(this);

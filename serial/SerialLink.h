@@ -60,6 +60,10 @@ public:
     static constexpr qsizetype kPendingLimit = 64 * 1024;
     [[nodiscard]] qsizetype pendingBytes() const { return m_pendingBytes; }
 
+    // While held (the window has a box open), chunks and a loss wait in the
+    // queue; releasing delivers them in order.
+    void holdDelivery(bool hold);
+
 signals:
     // One per read, in arrival order; never emitted while a handler of an
     // earlier chunk (or of portLost) is still running.
@@ -98,6 +102,7 @@ private:
     qsizetype m_pendingBytes = 0;
     bool m_deliveryPosted = false;
     bool m_delivering = false;
+    bool m_held = false;
 
     bool m_writing = false;
     QSerialPort::SerialPortError m_writeError = QSerialPort::NoError;

@@ -30,6 +30,11 @@ public:
     }
     // Hangs up the line: the program's side sees the device go away.
     void closeMaster();
+    // Fills the line towards the master until the kernel takes no more, as a
+    // far end that stopped reading leaves it: the program's next write finds
+    // no room. Returns the bytes that went in; received() reads them back
+    // and so frees the line again.
+    qsizetype fillLine();
 
 private:
     int m_master = -1;

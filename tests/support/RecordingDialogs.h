@@ -6,6 +6,7 @@
 #include <QList>
 #include <QStringList>
 
+#include <algorithm>
 #include <functional>
 
 // Records every message instead of opening a modal box. `whileOpen` runs
@@ -19,13 +20,28 @@ public:
         QString text;
         QString title;
         MessageIcon icon;
+        int underneath = 0; // boxes still open below this one when it opened
     };
 
     void show(const QString &text, const QString &title, MessageIcon icon) override
     {
-        shown.append({text, title, icon});
+        shown.append({text, title, icon, m_open});
+        // A copy: a box opened from whileOpen appends to `shown`.
+        const Shown current = shown.constLast();
+        ++m_open;
         if (whileOpen)
-            whileOpen(shown.constLast());
+            whileOpen(current);
+        --m_open;
+    }
+
+    // The most boxes ever open at once; more than one means a box was opened
+    // on top of another.
+    [[nodiscard]] int mostOpenAtOnce() const
+    {
+        int most = 0;
+        for (const Shown &s : shown)
+            most = std::max(most, s.underneath + 1);
+        return most;
     }
 
     [[nodiscard]] QStringList texts() const
@@ -38,6 +54,9 @@ public:
 
     QList<Shown> shown;
     std::function<void(const Shown &)> whileOpen;
+
+private:
+    int m_open = 0;
 };
 
 // Answers the save dialog from a queue; an empty answer is a cancel.

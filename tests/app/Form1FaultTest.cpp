@@ -1,0 +1,587 @@
+#include "serial/SerialLink.h"
+#include "support/PtyPair.h"
+#include "support/ScratchFileSystem.h"
+#include "support/TestPlatform.h"
+#include "tools/DongleEmulator.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <utility>
+
+namespace {
+
+// Shorter than the real 2500 ms to keep the suite quick; the operator below
+// reads every box for longer than that, so anything that falls due while a
+// box is open does so under the box.
+constexpr int kAckWaitMs = 300;
+constexpr int kReadingMs = 450;
+
+QByteArray hex(const char *spaced)
+{
+    return QByteArray::fromHex(QByteArray(spaced));
+}
+
+// Printable lines with a running number, so a lost or swapped piece shows.
+QByteArray numberedLines(qsizetype size)
+{
+    QByteArray text;
+    for (int line = 0; text.size() < size; ++line)
+        text += QByteArray::number(line).rightJustified(6, '0') + " ------------\r\n";
+    text.truncate(size);
+    return text;
+}
+
+QByteArray everyByteValue()
+{
+    QByteArray bytes;
+    for (int i = 0; i < 256; ++i)
+        bytes.append(char(i));
+    return bytes;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+QString systemText(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+} // namespace
+
+// Faults of the line, the dongle and the disk, seen from the window: each
+// ends with one clear account in boxes opened one at a time, a caption and
+// picture that tell the truth, a log that kept every byte it took, and a
+// program that still scans, opens and sets.
+class Form1FaultTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void vanishedBetweenScanAndOpen();
+    void hangUpDuringSettingWait_data();
+    void hangUpDuringSettingWait();
+    void hangUpDuringFlood_data();
+    void hangUpDuringFlood();
+    void failedWrite_data();
+    void failedWrite();
+    void oddAnswers_data();
+    void oddAnswers();
+    void saveTargetFails_data();
+    void saveTargetFails();
+
+private:
+    template <typename T> T *find(const char *name) { return m_window->findChild<T *>(name); }
+    void click(const char *name) { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
+    void startWindow();
+    void pick(const QString &number);
+    void openPort(int number);
+    void operatorReadsEveryBox();
+    [[nodiscard]] QStringList listedPorts();
+    [[nodiscard]] QString caption() { return find<QPushButton>("Command3")->text(); }
+    [[nodiscard]] QString count() { return find<QPushButton>("Command6")->text(); }
+    [[nodiscard]] QString statusFront();
+    [[nodiscard]] bool waiting() { return find<QTimer>("Timer3")->isActive(); }
+    [[nodiscard]] SerialLink *link() { return m_window->findChild<SerialLink *>(); }
+    // The log's bytes, read back through "Save as" into a sound folder.
+    [[nodiscard]] QByteArray loggedBytes();
+    // The window shows a closed port, and nothing more falls due.
+    void showsClosedAndQuiet();
+    // A fresh scan lists what is there, and a Setting on pty gets its answer.
+    void stillSets(PtyPair &pty, const QString &number, const QStringList &listed);
+    // Port 3's line hangs up and its device is gone.
+    void unplugThree();
+
+    RecordingBoxes m_boxes;
+    ScriptedSaveDialog m_save;
+    std::shared_ptr<QList<PortEntry>> m_ports;
+    PtyPair *m_three = nullptr;
+    PtyPair *m_seven = nullptr;
+    QString m_threePath;
+    Form1 *m_window = nullptr;
+    QTemporaryDir m_dir;
+};
+
+void Form1FaultTest::init()
+{
+    m_boxes.shown.clear();
+    m_boxes.whileOpen = nullptr;
+    m_three = new PtyPair;
+    m_seven = new PtyPair;
+    QVERIFY(m_three->isValid() && m_seven->isValid());
+    QVERIFY(m_dir.isValid());
+    // Port 3 is reached through a link of the test's own: the number of a
+    // pseudo-terminal that goes away is handed to the next one at once, which
+    // may be another test's, so the device node itself could come back.
+    m_threePath = m_dir.filePath(QStringLiteral("ttyTEST3"));
+    QFile::remove(m_threePath);
+    QVERIFY(QFile::link(m_three->slavePath(), m_threePath));
+    m_ports = absentPorts(8);
+    (*m_ports)[2] = {m_threePath, QString()};
+    (*m_ports)[6] = {m_seven->slavePath(), QString()};
+    startWindow();
+}
+
+void Form1FaultTest::cleanup()
+{
+    m_boxes.whileOpen = nullptr;
+    delete m_window;
+    m_window = nullptr;
+    delete m_three;
+    delete m_seven;
+    m_three = m_seven = nullptr;
+}
+
+void Form1FaultTest::startWindow()
+{
+    m_window = new Form1(testPlatform(m_boxes, m_save, m_ports));
+    m_boxes.shown.clear();
+    find<QTimer>("Timer3")->setInterval(kAckWaitMs);
+}
+
+void Form1FaultTest::pick(const QString &number)
+{
+    auto *list = find<QComboBox>("ComPort");
+    const int index = list->findText(number);
+    QVERIFY2(index >= 0, qPrintable(number));
+    list->setCurrentIndex(index);
+}
+
+void Form1FaultTest::openPort(int number)
+{
+    click("Command1");
+    pick(QString::number(number));
+    click("Command3");
+    QCOMPARE(m_boxes.texts(), QStringList());
+    QCOMPARE(caption(), QStringLiteral("Close COM Port"));
+}
+
+void Form1FaultTest::operatorReadsEveryBox()
+{
+    // A real box runs the event loop until the operator dismisses it.
+    m_boxes.whileOpen = [](const RecordingBoxes::Shown &) { QTest::qWait(kReadingMs); };
+}
+
+QStringList Form1FaultTest::listedPorts()
+{
+    auto *list = find<QComboBox>("ComPort");
+    QStringList numbers;
+    for (int i = 0; i < list->count(); ++i)
+        numbers << list->itemText(i);
+    return numbers;
+}
+
+QString Form1FaultTest::statusFront()
+{
+    for (auto *stack : m_window->findChildren<QStackedWidget *>()) {
+        if (stack->currentWidget() && stack->currentWidget()->objectName().startsWith("img"))
+            return stack->currentWidget()->objectName();
+    }
+    return {};
+}
+
+QByteArray Form1FaultTest::loggedBytes()
+{
+    const auto whileOpen = std::exchange(m_boxes.whileOpen, nullptr);
+    const qsizetype boxes = m_boxes.shown.size();
+    const QString path = m_dir.filePath(QStringLiteral("log.txt"));
+    m_save.answers = {path};
+    click("CmdSave");
+    m_boxes.whileOpen = whileOpen;
+    if (m_boxes.shown.size() != boxes + 1 || m_boxes.shown.last().text != "Saved Successfully")
+        return "<save failed>";
+    m_boxes.shown.removeLast();
+    return readFile(path);
+}
+
+void Form1FaultTest::showsClosedAndQuiet()
+{
+    QCOMPARE(caption(), QStringLiteral("Open COM Port"));
+    QCOMPARE(statusFront(), QStringLiteral("imgNotConnected"));
+    QVERIFY(!waiting());
+    const qsizetype boxes = m_boxes.shown.size();
+    QTest::qWait(kAckWaitMs + 200);
+    QCOMPARE(m_boxes.shown.size(), boxes);
+}
+
+void Form1FaultTest::stillSets(PtyPair &pty, const QString &number, const QStringList &listed)
+{
+    m_boxes.whileOpen = nullptr;
+    m_boxes.shown.clear();
+    click("Command1");
+    QCOMPARE(listedPorts(), listed);
+    if (caption() == QStringLiteral("Open COM Port")) {
+        pick(number);
+        click("Command3");
+    }
+    QCOMPARE(m_boxes.texts(), QStringList());
+    QCOMPARE(caption(), QStringLiteral("Close COM Port"));
+    QCOMPARE(statusFront(), QStringLiteral("imgConnected"));
+    pty.clearReceived();
+    DongleEmulator dongle(pty.masterFd());
+    click("Command7");
+    QTRY_COMPARE(m_boxes.texts(), QStringList{QStringLiteral("Setting OK !!")});
+    QCOMPARE(dongle.frames().size(), 1);
+    QTRY_COMPARE(loggedBytes().toHex(' '), hex("00 00").toHex(' '));
+}
+
+void Form1FaultTest::unplugThree()
+{
+    m_three->closeMaster();
+    QFile::remove(m_threePath);
+}
+
+void Form1FaultTest::vanishedBetweenScanAndOpen()
+{
+    click("Command1");
+    QCOMPARE(listedPorts(), (QStringList{"3", "7"}));
+    pick("3");
+    const QString path = m_threePath;
+    unplugThree();
+
+    click("Command3");
+    QCOMPARE(m_boxes.shown.size(), 1);
+    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
+    const QString text = m_boxes.shown[0].text;
+    QVERIFY2(text.contains("port 3") && text.contains(path) && text.contains("Auto Scan"),
+             qPrintable(text));
+    showsClosedAndQuiet();
+
+    // The next scan no longer offers it.
+    stillSets(*m_seven, "7", {"7"});
+}
+
+void Form1FaultTest::hangUpDuringSettingWait_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("logged");
+
+    QTest::newRow("no answer yet") << QByteArray() << QByteArray();
+    QTest::newRow("text, then hang-up") << QByteArray("ok?\r") << QByteArray("ok?\r\n");
+    // A lone 0x55 waits for its 0xAA; the hang-up must not swallow it.
+    QTest::newRow("half an answer") << hex("55") << hex("55");
+}
+
+void Form1FaultTest::hangUpDuringSettingWait()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, logged);
+    openPort(3);
+    const QString path = m_threePath;
+    operatorReadsEveryBox();
+    click("Command2");
+    QTRY_COMPARE(m_three->received().size(), 12);
+    QVERIFY(waiting());
+    if (!before.isEmpty()) {
+        // Taken from the line before it goes down (a lone 0x55 is held back,
+        // so the log alone cannot tell).
+        QSignalSpy taken(link(), &SerialLink::chunkReceived);
+        QVERIFY(m_three->write(before));
+        QVERIFY(taken.wait());
+    }
+    unplugThree();
+
+    // One account of the loss, then the verdict on the Setting that can now
+    // never be answered, each on its own.
+    QTRY_COMPARE(m_boxes.shown.size(), 2);
+    const RecordingBoxes::Shown loss = m_boxes.shown[0];
+    QCOMPARE(loss.title, QStringLiteral("Warning"));
+    QVERIFY2(loss.text.contains("port 3") && loss.text.contains(path) &&
+                 loss.text.contains("closed"),
+             qPrintable(loss.text));
+    QCOMPARE(m_boxes.shown[1].text, QStringLiteral("Setting Fail !!"));
+    QCOMPARE(m_boxes.shown[1].title, QStringLiteral("Warning"));
+    QCOMPARE(m_boxes.mostOpenAtOnce(), 1);
+    showsClosedAndQuiet();
+    QCOMPARE(loggedBytes().toHex(' '), logged.toHex(' '));
+
+    stillSets(*m_seven, "7", {"7"});
+}
+
+void Form1FaultTest::hangUpDuringFlood_data()
+{
+    QTest::addColumn<bool>("underOkBox");
+    QTest::newRow("idle") << false;
+    QTest::newRow("under the Setting OK box") << true;
+}
+
+void Form1FaultTest::hangUpDuringFlood()
+{
+    QFETCH(bool, underOkBox);
+    openPort(3);
+    // Below the log's trim threshold, so the whole stream stays in view.
+    const QByteArray flood = numberedLines(12000);
+    const qsizetype surelyTaken = 6000; // waited for before the hang-up
+    qsizetype written = 0;
+    auto pour = [&](qsizetype upTo) {
+        for (; written < upTo; written += 250) {
+            QVERIFY(m_three->write(flood.mid(written, std::min<qsizetype>(250, upTo - written))));
+            QTest::qWait(1);
+        }
+        written = upTo;
+    };
+
+    QByteArray prefix;
+    if (underOkBox) {
+        m_boxes.whileOpen = [&](const RecordingBoxes::Shown &shown) {
+            if (shown.text != QStringLiteral("Setting OK !!"))
+                return;
+            pour(surelyTaken);
+            // Taken from the line into the link, not yet delivered.
+            QTRY_COMPARE(link()->pendingBytes(), surelyTaken);
+            pour(surelyTaken + 3000);
+            unplugThree();
+            QTest::qWait(100);
+        };
+        click("Command2");
+        QTRY_COMPARE(m_three->received().size(), 12);
+        QVERIFY(m_three->write(hex("55 AA")));
+        QTRY_VERIFY(!m_boxes.shown.isEmpty());
+        prefix = hex("00 00");
+    } else {
+        pour(surelyTaken);
+        QTRY_COMPARE(count(), QString::number(surelyTaken));
+        pour(surelyTaken + 3000);
+        unplugThree();
+    }
+
+    QTRY_COMPARE(m_boxes.shown.size(), underOkBox ? 2 : 1);
+    if (underOkBox)
+        QCOMPARE(m_boxes.shown.takeFirst().text, QStringLiteral("Setting OK !!"));
+    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
+    QVERIFY2(m_boxes.shown[0].text.contains("closed"), qPrintable(m_boxes.shown[0].text));
+    showsClosedAndQuiet();
+
+    // Everything read before the hang-up is in the log, in order and once;
+    // what the kernel still held when the line went down may be gone.
+    const QByteArray log = loggedBytes();
+    QVERIFY2(log.startsWith(prefix), log.left(16).toHex(' '));
+    const QByteArray kept = log.mid(prefix.size());
+    QVERIFY2(kept.size() >= surelyTaken, qPrintable(QString::number(kept.size())));
+    QVERIFY(kept == flood.left(kept.size()));
+    QTRY_COMPARE(count(), QString::number(log.size()));
+
+    stillSets(*m_seven, "7", {"7"});
+}
+
+void Form1FaultTest::failedWrite_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("line hung up just before the press") << "hung up";
+    QTest::newRow("second press, line hung up meanwhile") << "second press";
+    QTest::newRow("line full") << "full";
+}
+
+void Form1FaultTest::failedWrite()
+{
+    QFETCH(QString, how);
+    openPort(3);
+    const QString path = m_threePath;
+    operatorReadsEveryBox();
+
+    if (how == "full") {
+        // The far end stopped reading: the device is there, the frame cannot
+        // go out now. Nothing is sent, nothing awaited, the port stays open.
+        QVERIFY(m_three->fillLine() > 0);
+        click("Command2");
+        QCOMPARE(m_boxes.shown.size(), 1);
+        const RecordingBoxes::Shown failure = m_boxes.shown[0];
+        QCOMPARE(failure.title, QStringLiteral("Warning"));
+        QVERIFY2(failure.text.contains("Cannot write to port 3") && failure.text.contains(path) &&
+                     !failure.text.contains("closed"),
+                 qPrintable(failure.text));
+        QVERIFY(!waiting());
+        QCOMPARE(caption(), QStringLiteral("Close COM Port"));
+        QCOMPARE(statusFront(), QStringLiteral("imgConnected"));
+        QTest::qWait(kAckWaitMs + 200);
+        QCOMPARE(m_boxes.shown.size(), 1);
+
+        // Once the far end reads again, so does the next Setting.
+        m_three->clearReceived();
+        stillSets(*m_three, "3", {"3", "7"});
+        return;
+    }
+
+    QStringList expected{QString()};
+    if (how == "second press") {
+        click("Command2");
+        QTRY_COMPARE(m_three->received().size(), 12);
+        QVERIFY(waiting());
+        expected << QStringLiteral("Setting Fail !!");
+    }
+    // Before the event loop has had a chance to notice the hang-up.
+    unplugThree();
+    click("Command2");
+
+    QTRY_COMPARE(m_boxes.shown.size(), expected.size());
+    const RecordingBoxes::Shown failure = m_boxes.shown[0];
+    QCOMPARE(failure.title, QStringLiteral("Warning"));
+    QVERIFY2(failure.text.contains("Cannot write to port 3") && failure.text.contains(path) &&
+                 failure.text.contains("closed"),
+             qPrintable(failure.text));
+    expected[0] = failure.text;
+    QCOMPARE(m_boxes.texts(), expected);
+    QCOMPARE(m_boxes.mostOpenAtOnce(), 1);
+    showsClosedAndQuiet();
+
+    stillSets(*m_seven, "7", {"7"});
+}
+
+void Form1FaultTest::oddAnswers_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("delayMs");
+    QTest::addColumn<int>("splitMs");
+    QTest::addColumn<int>("againAfterMs"); // >= 0: the reply comes a second time
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QByteArray>("logged");
+
+    const QString ok = QStringLiteral("Setting OK !!");
+    const QString fail = QStringLiteral("Setting Fail !!");
+    QTest::newRow("garbage") << hex("AA 55 00 FF 0D 0A 80 31 55 AA 0A 0D") << 0 << -1 << -1
+                             << QStringList{fail} << hex("AA 55 00 FF 0D 0A 80 31 55 AA 0D 0A");
+    QTest::newRow("garbage that starts like an answer")
+        << hex("55 00 AA") << 0 << -1 << -1 << QStringList{fail} << hex("55 00 AA");
+    QByteArray all = everyByteValue();
+    all = all.mid(0x56) + all.left(0x56); // 0x55 last, so no read starts with it
+    QTest::newRow("every byte value")
+        << all << 0 << -1 << -1 << QStringList{fail} << ReceiveLog::normalised(all);
+    QTest::newRow("twice in one read")
+        << hex("55 AA 55 AA") << 0 << -1 << -1 << QStringList{ok} << hex("00 00 55 AA");
+    // Each acknowledging read is reported, the second one after the first
+    // box is closed.
+    QTest::newRow("twice, apart") << hex("55 AA") << 0 << -1 << 100 << QStringList{ok, ok}
+                                  << hex("00 00 00 00");
+    // The dongle took the setting after all: the operator hears that too.
+    QTest::newRow("after the time-out")
+        << hex("55 AA") << kAckWaitMs + 100 << -1 << -1 << QStringList{fail, ok} << hex("00 00");
+    QTest::newRow("after the time-out, split")
+        << hex("55 AA") << kAckWaitMs + 100 << 30 << -1 << QStringList{fail} << hex("55 AA");
+}
+
+void Form1FaultTest::oddAnswers()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(int, delayMs);
+    QFETCH(int, splitMs);
+    QFETCH(int, againAfterMs);
+    QFETCH(QStringList, boxes);
+    QFETCH(QByteArray, logged);
+
+    openPort(3);
+    auto dongle = std::make_unique<DongleEmulator>(
+        m_three->masterFd(), DongleOptions{.delayMs = delayMs, .splitMs = splitMs, .reply = reply});
+    bool repeated = false;
+    connect(dongle.get(), &DongleEmulator::replied, this, [&] {
+        if (againAfterMs < 0 || std::exchange(repeated, true))
+            return;
+        QTimer::singleShot(againAfterMs, dongle.get(), [&] { dongle->send(reply); });
+    });
+    operatorReadsEveryBox();
+    click("Command2");
+
+    QTRY_COMPARE_WITH_TIMEOUT(m_boxes.texts(), boxes, 5000);
+    for (const RecordingBoxes::Shown &shown : m_boxes.shown)
+        QCOMPARE(shown.title, shown.text == "Setting OK !!" ? QStringLiteral("Notice")
+                                                            : QStringLiteral("Warning"));
+    QCOMPARE(m_boxes.mostOpenAtOnce(), 1);
+    QTRY_COMPARE(loggedBytes().toHex(' '), logged.toHex(' '));
+    QTRY_COMPARE(count(), QString::number(againAfterMs < 0 ? reply.size() : 2 * reply.size()));
+    QVERIFY(!waiting());
+    QTest::qWait(kAckWaitMs + 200);
+    QCOMPARE(m_boxes.texts(), boxes);
+    QCOMPARE(caption(), QStringLiteral("Close COM Port"));
+    QCOMPARE(statusFront(), QStringLiteral("imgConnected"));
+
+    dongle.reset();
+    stillSets(*m_three, "3", {"3", "7"});
+}
+
+void Form1FaultTest::saveTargetFails_data()
+{
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<bool>("oldFile");
+    QTest::newRow("full file system, new file") << false << false;
+    QTest::newRow("full file system, old file") << false << true;
+    QTest::newRow("read-only file system, new file") << true << false;
+    QTest::newRow("read-only file system, old file") << true << true;
+}
+
+void Form1FaultTest::saveTargetFails()
+{
+    QFETCH(bool, readOnly);
+    QFETCH(bool, oldFile);
+    openPort(3);
+    const QByteArray received = numberedLines(5000);
+    QVERIFY(m_three->write(received));
+    QTRY_COMPARE(count(), QString::number(received.size()));
+
+    ScratchFileSystem target;
+    const QString path = target.filePath(QStringLiteral("log.txt"));
+    const QByteArray old("old log\r\n");
+    if (oldFile) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+    }
+    std::optional<FileSizeLimit> limit;
+    QString reason; // what the box must say, where the test knows it
+    if (readOnly) {
+        if (!target.makeReadOnly()) {
+            QSKIP("Cannot mount a read-only file system here, and this process writes "
+                  "through a read-only folder's permissions");
+        }
+        // Qt checks an existing file before it tries to write.
+        if (target.isMounted())
+            reason = oldFile ? path : systemText(EROFS);
+    } else if (target.fill()) {
+        reason = systemText(ENOSPC);
+    } else {
+        // Without a file system of our own a size limit fails the write the
+        // same way a full disk does.
+        qWarning("No tmpfs (%s): a file size limit stands in", qPrintable(target.why()));
+        limit.emplace(4096);
+        QVERIFY(limit->isSet());
+        reason = systemText(EFBIG);
+    }
+    const QStringList before = QDir(target.path()).entryList(QDir::Files | QDir::Hidden);
+
+    m_save.answers = {path};
+    click("CmdSave");
+    limit.reset();
+
+    QCOMPARE(m_boxes.shown.size(), 1);
+    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
+    const QString text = m_boxes.shown[0].text;
+    QVERIFY2(text.startsWith("Saved Failure !!\n") && text.size() > 17 && text.contains(reason),
+             qPrintable(text));
+    // The old file is whole and no half-written one is left beside it.
+    if (oldFile)
+        QCOMPARE(readFile(path), old);
+    QCOMPARE(QDir(target.path()).entryList(QDir::Files | QDir::Hidden), before);
+    m_boxes.shown.clear();
+
+    // Nothing was lost from the log, and it saves elsewhere.
+    QCOMPARE(loggedBytes(), received);
+    QCOMPARE(count(), QString::number(received.size()));
+    stillSets(*m_three, "3", {"3", "7"});
+}
+
+QTEST_MAIN(Form1FaultTest)
+#include "Form1FaultTest.moc"
