@@ -23,7 +23,8 @@ public:
     [[nodiscard]] virtual QList<PortEntry> devices() const = 0;
 };
 
-// The machine's own serial devices.
+// The machine's own serial devices, then the devices advertised by programs
+// of this user (see AdvertisedPorts).
 class SystemPortCatalog final : public PortCatalog
 {
 public:
@@ -35,3 +36,24 @@ public:
 // USB adapter does not renumber the built-in ports. Keeps the first
 // kMaxPortNumber entries.
 [[nodiscard]] QList<PortEntry> naturalPortOrder(QList<PortEntry> entries);
+
+// A program that provides a device the system does not list as a serial
+// port (the dongle emulator on a pseudo-terminal) advertises it as a
+// symbolic link "<label>.<pid>" in this user's runtime folder, and removes
+// the link when it ends. Only links of a running process that point at a
+// character device are listed; anything else in the folder is ignored.
+namespace AdvertisedPorts {
+
+// "<runtime folder>/vantrel"; empty where the system has no runtime folder.
+[[nodiscard]] QString folder();
+
+// Links device as "<label>.<pid of this process>". Returns the link's path,
+// or an empty string and the reason.
+[[nodiscard]] QString advertise(const QString &device, const QString &label,
+                                QString *error = nullptr);
+
+// The advertised devices by link name. The location is the link itself, so
+// that a device whose program has ended cannot be opened by its old name.
+[[nodiscard]] QList<PortEntry> list();
+
+} // namespace AdvertisedPorts

@@ -1,10 +1,12 @@
 // vantrel-dongle: stands in for the radio dongle on a pseudo-terminal or a
 // serial device, so the tool can be tried and tested without the hardware.
 
+#include "serial/PortCatalog.h"
 #include "tools/DongleEmulator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QRegularExpression>
 
 #include <cerrno>
@@ -12,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -89,6 +92,45 @@ int openPseudoTerminal(QString *slavePath)
     return master;
 }
 
+// The advertisement link, removed however the program ends short of a kill.
+char g_link[4096] = {};
+
+void withdrawAndEnd(int signalNumber)
+{
+    if (g_link[0] != '\0')
+        ::unlink(g_link);
+    ::signal(signalNumber, SIG_DFL);
+    ::raise(signalNumber);
+}
+
+// Puts the pseudo-terminal in the tool's port list, where the system's own
+// list never shows pseudo-terminals.
+void advertise(const QString &path)
+{
+    QString error;
+    const QString link =
+        AdvertisedPorts::advertise(path, QStringLiteral("dongle-emulator"), &error);
+    if (link.isEmpty()) {
+        say(QStringLiteral("Not in the tool's port list (%1): open the path above by hand.")
+                .arg(error));
+        return;
+    }
+    const QByteArray encoded = QFile::encodeName(link);
+    if (std::size_t(encoded.size()) >= sizeof g_link) {
+        ::unlink(encoded.constData());
+        say(QStringLiteral("Not in the tool's port list: the path is too long."));
+        return;
+    }
+    std::memcpy(g_link, encoded.constData(), std::size_t(encoded.size()));
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction action = {};
+        action.sa_handler = withdrawAndEnd;
+        ::sigaction(signalNumber, &action, nullptr);
+    }
+    say(QStringLiteral("In the tool's port list as \"Dongle emulator\" (%1): press Auto Scan.")
+            .arg(link));
+}
+
 int openDevice(const QString &path)
 {
     const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -108,8 +150,8 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Plays the radio dongle: prints every setting frame it receives in words and answers "
-        "55 AA.\nWithout --device it creates a pseudo-terminal and prints its path: open that "
-        "path in the tool."));
+        "55 AA.\nWithout --device it creates a pseudo-terminal, prints its path and lists it in "
+        "the tool's port list as \"Dongle emulator\" while it runs."));
     parser.addHelpOption();
     const QCommandLineOption device(QStringLiteral("device"),
                                     QStringLiteral("Use this serial device (9600 8N1, raw)."),
@@ -149,6 +191,8 @@ int main(int argc, char *argv[])
     QString path = parser.value(device);
     const int fd = onDevice ? openDevice(path) : openPseudoTerminal(&path);
     say(QStringLiteral("Device: %1").arg(path));
+    if (!onDevice)
+        advertise(path);
 
     DongleEmulator dongle(fd, options);
     QObject::connect(&dongle, &DongleEmulator::frameDecoded, &app,
@@ -167,6 +211,8 @@ int main(int argc, char *argv[])
         say(QStringLiteral("-> ") + hexBytes(greeting));
     }
     const int status = QCoreApplication::exec();
+    if (g_link[0] != '\0')
+        ::unlink(g_link);
     ::close(fd);
     return status;
 }

@@ -5,8 +5,11 @@
 #include "support/FixedCatalog.h"
 #include "support/PtyPair.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
@@ -74,6 +77,7 @@ private slots:
     void exchange();
     void refusedSettingSendsNothing();
     void commandLineProgram();
+    void programListsItselfWhileItRuns();
 };
 
 void DongleEmulatorTest::describe_data()
@@ -232,7 +236,12 @@ void DongleEmulatorTest::refusedSettingSendsNothing()
 
 void DongleEmulatorTest::commandLineProgram()
 {
+    // Its advertisement goes to a folder of the test's own.
+    QTemporaryDir runtime;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
     QProcess dongle;
+    dongle.setProcessEnvironment(environment);
     dongle.setProgram(QStringLiteral(VANTREL_DONGLE_PROGRAM));
     dongle.setArguments({QStringLiteral("--split"), QStringLiteral("20"), QStringLiteral("--send"),
                          QStringLiteral("31 32 0d 0a")});
@@ -258,6 +267,35 @@ void DongleEmulatorTest::commandLineProgram()
 
     dongle.terminate();
     QVERIFY(dongle.waitForFinished());
+}
+
+void DongleEmulatorTest::programListsItselfWhileItRuns()
+{
+    QTemporaryDir runtime;
+    QVERIFY(runtime.isValid());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    QProcess dongle;
+    dongle.setProcessEnvironment(environment);
+    dongle.setProgram(QStringLiteral(VANTREL_DONGLE_PROGRAM));
+    dongle.start();
+    QVERIFY(dongle.waitForStarted());
+    QByteArray output;
+    QTRY_VERIFY((output += dongle.readAll()).count('\n') >= 2);
+    const QString device =
+        QString::fromLocal8Bit(output.left(output.indexOf('\n'))).section(QLatin1Char(' '), 1);
+
+    const QString folder = runtime.filePath(QStringLiteral("vantrel"));
+    const QStringList links = QDir(folder).entryList(QDir::System | QDir::NoDotAndDotDot);
+    QCOMPARE(links, QStringList{QStringLiteral("dongle-emulator.%1").arg(dongle.processId())});
+    const QString link = folder + QLatin1Char('/') + links.first();
+    QCOMPARE(QFile::symLinkTarget(link), device);
+    QVERIFY2(output.contains(link.toLocal8Bit()), output.constData());
+
+    // Ended as a terminal ends it, or the way a test does: the link goes.
+    dongle.terminate();
+    QVERIFY(dongle.waitForFinished());
+    QVERIFY(!QFileInfo(link).isSymLink());
 }
 
 QTEST_GUILESS_MAIN(DongleEmulatorTest)

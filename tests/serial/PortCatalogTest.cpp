@@ -1,0 +1,139 @@
+#include "serial/PortCatalog.h"
+
+#include "support/PtyPair.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+// Devices advertised in the runtime folder (the dongle emulator's pseudo-
+// terminal): what the port list offers, and what it must leave out.
+class PortCatalogTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void advertisedDeviceFollowsTheSystemsOwn();
+    void onlyLiveLinksToCharacterDevices_data();
+    void onlyLiveLinksToCharacterDevices();
+
+private:
+    QTemporaryDir *m_runtime = nullptr;
+    QByteArray m_savedRuntime;
+};
+
+void PortCatalogTest::init()
+{
+    m_runtime = new QTemporaryDir;
+    QVERIFY(m_runtime->isValid());
+    m_savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime->path()));
+}
+
+void PortCatalogTest::cleanup()
+{
+    if (m_savedRuntime.isEmpty())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", m_savedRuntime);
+    delete m_runtime;
+}
+
+void PortCatalogTest::advertisedDeviceFollowsTheSystemsOwn()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    const QList<PortEntry> system = SystemPortCatalog().devices();
+    if (system.size() >= kMaxPortNumber)
+        QSKIP("this machine fills the port list by itself");
+
+    QString error;
+    const QString link =
+        AdvertisedPorts::advertise(pty.slavePath(), QStringLiteral("dongle-emulator"), &error);
+    QVERIFY2(!link.isEmpty(), qPrintable(error));
+    QCOMPARE(QFileInfo(link).path(), m_runtime->path() + QStringLiteral("/vantrel"));
+
+    const QList<PortEntry> listed = SystemPortCatalog().devices();
+    QCOMPARE(listed.mid(0, system.size()), system);
+    const PortEntry advertised{link, QStringLiteral("Dongle emulator (%1)").arg(pty.slavePath())};
+    QCOMPARE(listed.mid(system.size()), QList<PortEntry>{advertised});
+
+    // The serial port opens it by the listed name.
+    QSerialPort port;
+    port.setPortName(link);
+    QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
+    port.write("hi");
+    QTRY_COMPARE(pty.received(), QByteArray("hi"));
+    port.close();
+
+    // Withdrawn with its link.
+    QVERIFY(QFile::remove(link));
+    QCOMPARE(SystemPortCatalog().devices(), system);
+}
+
+void PortCatalogTest::onlyLiveLinksToCharacterDevices_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::newRow("dangling link") << "dangling";
+    QTest::newRow("link to a regular file") << "file";
+    QTest::newRow("link to a folder") << "folder";
+    QTest::newRow("link of an ended process") << "ended";
+    QTest::newRow("link without a process number") << "unnumbered";
+    QTest::newRow("regular file, not a link") << "plain";
+}
+
+void PortCatalogTest::onlyLiveLinksToCharacterDevices()
+{
+    QFETCH(QString, entry);
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    const QString live = AdvertisedPorts::advertise(pty.slavePath(), QStringLiteral("dongle"));
+    QVERIFY(!live.isEmpty());
+    const QString folder = AdvertisedPorts::folder();
+    const QString own = QStringLiteral(".%1").arg(::getpid());
+
+    const QString file = m_runtime->filePath(QStringLiteral("file"));
+    QFile make(file);
+    QVERIFY(make.open(QIODevice::WriteOnly));
+    make.close();
+
+    QString name = QStringLiteral("other") + own;
+    QString target = pty.slavePath();
+    if (entry == "dangling") {
+        target = m_runtime->filePath(QStringLiteral("gone"));
+    } else if (entry == "file") {
+        target = file;
+    } else if (entry == "folder") {
+        target = m_runtime->path();
+    } else if (entry == "ended") {
+        QProcess ended;
+        ended.start(QStringLiteral("true"), QStringList());
+        QVERIFY(ended.waitForStarted());
+        const qint64 pid = ended.processId();
+        QVERIFY(ended.waitForFinished());
+        name = QStringLiteral("other.%1").arg(pid);
+    } else if (entry == "unnumbered") {
+        name = QStringLiteral("other");
+    }
+    const QString path = folder + QLatin1Char('/') + name;
+    if (entry == "plain")
+        QVERIFY(QFile::copy(file, path));
+    else
+        QCOMPARE(
+            ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()),
+            0);
+
+    const QList<PortEntry> listed = AdvertisedPorts::list();
+    QCOMPARE(listed.size(), 1);
+    QCOMPARE(listed.first().location, live);
+}
+
+QTEST_GUILESS_MAIN(PortCatalogTest)
+#include "PortCatalogTest.moc"
