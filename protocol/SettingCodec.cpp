@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 namespace SettingCodec {
 namespace {
@@ -142,9 +143,13 @@ std::optional<double> parseIdValue(std::string_view text)
         std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
     if (end != text.data() + text.size())
         return std::nullopt;
-    if (ec == std::errc::result_out_of_range)
-        value = HUGE_VAL; // too many digits for a double: certainly out of range
-    else if (ec != std::errc{})
+    if (ec == std::errc::result_out_of_range) {
+        // Beyond a double either way: huge when the whole part is not zero,
+        // else a fraction so small that it still rounds to 0.
+        const bool wholeIsZero =
+            text.substr(0, text.find('.')).find_first_not_of('0') == std::string_view::npos;
+        value = wholeIsZero ? std::numeric_limits<double>::denorm_min() : HUGE_VAL;
+    } else if (ec != std::errc{})
         return std::nullopt;
     return negative ? -value : value;
 }

@@ -1,15 +1,33 @@
 #!/usr/bin/env bash
 # Installs what is missing on Debian 12, builds, then runs the program or the tests.
 #   setup.sh run    build and start the program
-#   setup.sh test   build and run the whole test suite
+#   setup.sh test   build and run the whole test suite, then the same suite
+#                   built with AddressSanitizer + UndefinedBehaviorSanitizer,
+#                   then a short run of every fuzz target
+#   setup.sh asan   only the sanitizer build and its test run
+#   setup.sh fuzz   only the fuzz build and its short run
 set -euo pipefail
 
 mode=${1:-run}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${VANTREL_BUILD_DIR:-$here/build}
+asan_build=${VANTREL_ASAN_BUILD_DIR:-$here/build-asan}
+fuzz_build=${VANTREL_FUZZ_BUILD_DIR:-$here/build-fuzz}
+
+case "$mode" in
+run | test | asan | fuzz) ;;
+*)
+    echo "usage: $0 run|test|asan|fuzz" >&2
+    exit 2
+    ;;
+esac
 
 packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev
           xvfb xauth fonts-liberation fonts-wqy-microhei)
+# libFuzzer ships in clang's runtime package, which clang only recommends.
+if [ "$mode" = test ] || [ "$mode" = fuzz ]; then
+    packages+=(clang-14 libclang-rt-14-dev)
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -24,8 +42,70 @@ fi
 
 werror=OFF
 [ -n "${CI:-}" ] && werror=ON
-cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_WERROR=$werror
-cmake --build "$build" -j"$(nproc)"
+jobs=$(nproc)
+
+stage() {
+    echo
+    echo "==== $* ===="
+}
+
+normal_tests() {
+    stage "Tests, normal build ($build)"
+    (cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300)
+}
+
+# Reports go to files, so that one from a helper program the tests start
+# (whose output a test may not show) is not lost; gcc's UBSan writes to the
+# test's own output instead, which is searched too. Any report fails the run.
+asan_tests() {
+    stage "Sanitizer build: AddressSanitizer + UndefinedBehaviorSanitizer ($asan_build)"
+    cmake -S "$here" -B "$asan_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DVANTREL_WERROR=$werror -DVANTREL_SANITIZE=ON
+    cmake --build "$asan_build" -j"$jobs"
+
+    stage "Tests, sanitizer build ($asan_build)"
+    local reports=$asan_build/sanitizer-reports
+    rm -rf "$reports"
+    mkdir -p "$reports"
+    local status=0
+    (
+        cd "$asan_build"
+        export QT_QPA_PLATFORM=offscreen
+        export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:strict_string_checks=1:log_path=$reports/asan"
+        export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$reports/ubsan"
+        ctest --output-on-failure --timeout 300
+    ) || status=$?
+    if [ -n "$(ls -A "$reports")" ]; then
+        for report in "$reports"/*; do
+            echo "---- $report"
+            cat "$report"
+        done
+        echo "Sanitizer reports found (above)." >&2
+        status=1
+    fi
+    local output=$asan_build/Testing/Temporary/LastTest.log
+    if grep -E -n 'runtime error:|ERROR: (Address|Leak|UndefinedBehavior)Sanitizer' "$output"; then
+        echo "Sanitizer reports found in the test output ($output)." >&2
+        status=1
+    fi
+    return $status
+}
+
+fuzz_smoke() {
+    stage "Fuzz build: clang, libFuzzer ($fuzz_build)"
+    cmake -S "$here" -B "$fuzz_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_COMPILER=clang++-14 -DVANTREL_WERROR=$werror -DVANTREL_FUZZ=ON
+    cmake --build "$fuzz_build" -j"$jobs" --target vantrel_fuzz_targets
+
+    stage "Fuzz smoke run ($fuzz_build)"
+    (cd "$fuzz_build" && ctest -L fuzz --output-on-failure --timeout 600)
+    grep -E 'Testing: |Done [0-9]+ runs' "$fuzz_build/Testing/Temporary/LastTest.log"
+}
+
+if [ "$mode" = run ] || [ "$mode" = test ]; then
+    cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_WERROR=$werror
+    cmake --build "$build" -j"$jobs"
+fi
 
 case "$mode" in
 run)
@@ -38,11 +118,14 @@ run)
     exec "$build/app/vantrel"
     ;;
 test)
-    cd "$build"
-    QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300
+    normal_tests
+    asan_tests
+    fuzz_smoke
     ;;
-*)
-    echo "usage: $0 run|test" >&2
-    exit 2
+asan)
+    asan_tests
+    ;;
+fuzz)
+    fuzz_smoke
     ;;
 esac

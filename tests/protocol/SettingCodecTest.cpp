@@ -208,6 +208,11 @@ void SettingCodecTest::pairFrame_data()
         << 0 << QStringList{"1 2", "0", "0", "0", "0", "0"} << refused;
     QTest::newRow("huge refused") << 0 << QStringList{QString(400, '9'), "0", "0", "0", "0", "0"}
                                   << refused;
+    QTest::newRow("fraction beyond a double rounds to 0")
+        << 0 << QStringList{"0." + QString(400, '0') + "1", "0", "0", "0", "0", "0"}
+        << hex("98 95 94 00 54 00 00 00 54 00 00 00");
+    QTest::newRow("negative tiny fraction refused")
+        << 0 << QStringList{"-0." + QString(400, '0') + "1", "0", "0", "0", "0", "0"} << refused;
     QTest::newRow("long zeros ok") << 0 << QStringList{"0000000000042", "0", "0", "0", "0", "0"}
                                    << hex("98 95 94 00 54 2A 00 00 54 00 00 00");
 }
