@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QObject>
 #include <QString>
@@ -264,6 +265,29 @@ private:
     QTimer m_timer;
     QElapsedTimer m_sinceTick;
     qint64 m_longestNs = 0;
+};
+
+// Ends a flood's event loop when the bytes received have not moved for a
+// period: a stuck path reports itself instead of hanging the bench.
+class FloodWatchdog
+{
+public:
+    FloodWatchdog(QEventLoop &loop, const qint64 &received, int periodMs = 10000)
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, &loop, [this, &loop, &received] {
+            if (received == m_last) {
+                std::printf("  stalled at %lld bytes\n", static_cast<long long>(received));
+                loop.quit();
+            }
+            m_last = received;
+        });
+        m_timer.start(periodMs);
+    }
+    void stop() { m_timer.stop(); }
+
+private:
+    QTimer m_timer;
+    qint64 m_last = -1;
 };
 
 // The reference: a plain blocking read() loop on the same kind of line.

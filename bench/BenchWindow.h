@@ -4,6 +4,7 @@
 // dialog are answered by the bench, and the port is opened through the
 // window's own buttons as an operator would.
 
+#include "BenchSupport.h"
 #include "app/Form1.h"
 #include "app/LogView.h"
 #include "app/MessageBoxes.h"
@@ -78,6 +79,18 @@ public:
 private:
     QString m_path;
 };
+
+// The window's platform for a bench: counted boxes, a fixed save target and
+// one device as the whole port catalog.
+inline Form1Platform benchPlatform(CountingBoxes &boxes, FixedSaveDialog &save,
+                                   const QString &device)
+{
+    Form1Platform platform;
+    platform.boxes = &boxes;
+    platform.saveDialog = &save;
+    platform.ports = std::make_unique<OneCatalog>(device);
+    return platform;
+}
 
 template <typename T> T *child(Form1 &window, const char *name)
 {

@@ -52,17 +52,7 @@ void receivePath(qint64 size)
     });
 
     StallMeter meter(&loop);
-    // Gives up if the flood stops moving.
-    qint64 lastReceived = -1;
-    QTimer watchdog;
-    QObject::connect(&watchdog, &QTimer::timeout, &loop, [&] {
-        if (received == lastReceived) {
-            std::printf("  stalled at %lld bytes\n", static_cast<long long>(received));
-            loop.quit();
-        }
-        lastReceived = received;
-    });
-    watchdog.start(10000);
+    FloodWatchdog watchdog(loop, received);
 
     const double rssBefore = residentMb();
     QElapsedTimer clock;

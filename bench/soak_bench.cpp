@@ -258,11 +258,7 @@ public:
     {
         if (::fcntl(m_pty.master, F_SETFL, ::fcntl(m_pty.master, F_GETFL) | O_NONBLOCK) != 0)
             return 2;
-        Form1Platform platform;
-        platform.boxes = &m_boxes;
-        platform.saveDialog = &m_save;
-        platform.ports = std::make_unique<OneCatalog>(m_pty.path);
-        Form1 window(std::move(platform));
+        Form1 window(benchPlatform(m_boxes, m_save, m_pty.path));
         m_window = &window;
         m_timer3 = child<QTimer>(window, "Timer3");
         showOnLogPage(window);

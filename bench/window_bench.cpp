@@ -39,11 +39,7 @@ bool floodWindow(qint64 size, const QString &saveFolder, qint64 readBuffer)
     Pty pty;
     CountingBoxes boxes;
     FixedSaveDialog save(QDir(saveFolder).filePath(QStringLiteral("window-bench-log.txt")));
-    Form1Platform platform;
-    platform.boxes = &boxes;
-    platform.saveDialog = &save;
-    platform.ports = std::make_unique<OneCatalog>(pty.path);
-    Form1 window(std::move(platform));
+    Form1 window(benchPlatform(boxes, save, pty.path));
     showOnLogPage(window);
     const QString openError = openThroughButtons(window, boxes);
     if (!openError.isEmpty()) {
@@ -67,16 +63,7 @@ bool floodWindow(qint64 size, const QString &saveFolder, qint64 readBuffer)
                          if (received >= size)
                              loop.quit();
                      });
-    qint64 lastReceived = -1;
-    QTimer watchdog;
-    QObject::connect(&watchdog, &QTimer::timeout, &loop, [&] {
-        if (received == lastReceived) {
-            std::printf("  stalled at %lld bytes\n", static_cast<long long>(received));
-            loop.quit();
-        }
-        lastReceived = received;
-    });
-    watchdog.start(10000);
+    FloodWatchdog watchdog(loop, received);
     StallMeter meter(&loop);
 
     const int boxesBefore = boxes.total();
@@ -169,11 +156,7 @@ bool idleWindow(int seconds)
     Pty pty;
     CountingBoxes boxes;
     FixedSaveDialog save(QString{});
-    Form1Platform platform;
-    platform.boxes = &boxes;
-    platform.saveDialog = &save;
-    platform.ports = std::make_unique<OneCatalog>(pty.path);
-    Form1 window(std::move(platform));
+    Form1 window(benchPlatform(boxes, save, pty.path));
     showOnLogPage(window);
     const QString openError = openThroughButtons(window, boxes);
     if (!openError.isEmpty()) {

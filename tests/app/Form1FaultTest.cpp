@@ -1,7 +1,7 @@
 #include "serial/SerialLink.h"
 #include "support/PtyPair.h"
 #include "support/ScratchFileSystem.h"
-#include "support/TestPlatform.h"
+#include "support/WindowDriver.h"
 #include "tools/DongleEmulator.h"
 
 #include <QComboBox>
@@ -28,41 +28,14 @@ namespace {
 constexpr int kAckWaitMs = 300;
 constexpr int kReadingMs = 450;
 
-QByteArray hex(const char *spaced)
-{
-    return QByteArray::fromHex(QByteArray(spaced));
-}
-
-// Printable lines with a running number, so a lost or swapped piece shows.
-QByteArray numberedLines(qsizetype size)
-{
-    QByteArray text;
-    for (int line = 0; text.size() < size; ++line)
-        text += QByteArray::number(line).rightJustified(6, '0') + " ------------\r\n";
-    text.truncate(size);
-    return text;
-}
-
-QByteArray everyByteValue()
-{
-    QByteArray bytes;
-    for (int i = 0; i < 256; ++i)
-        bytes.append(char(i));
-    return bytes;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
 QString systemText(int code)
 {
     return QString::fromLocal8Bit(std::strerror(code));
 }
 
 } // namespace
+
+using namespace TestBytes;
 
 // Faults of the line, the dongle and the disk, seen from the window: each
 // ends with one clear account in boxes opened one at a time, a caption and
@@ -88,20 +61,8 @@ private slots:
     void saveTargetFails();
 
 private:
-    template <typename T> T *find(const char *name) { return m_window->findChild<T *>(name); }
-    void click(const char *name) { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
-    void startWindow();
-    void pick(const QString &number);
-    void openPort(int number);
     void operatorReadsEveryBox();
-    [[nodiscard]] QStringList listedPorts();
-    [[nodiscard]] QString caption() { return find<QPushButton>("Command3")->text(); }
-    [[nodiscard]] QString count() { return find<QPushButton>("Command6")->text(); }
-    [[nodiscard]] QString statusFront();
-    [[nodiscard]] bool waiting() { return find<QTimer>("Timer3")->isActive(); }
-    [[nodiscard]] SerialLink *link() { return m_window->findChild<SerialLink *>(); }
-    // The log's bytes, read back through "Save as" into a sound folder.
-    [[nodiscard]] QByteArray loggedBytes();
+    [[nodiscard]] SerialLink *link() { return ui.window()->findChild<SerialLink *>(); }
     // The window shows a closed port, and nothing more falls due.
     void showsClosedAndQuiet();
     // A fresh scan lists what is there, and a Setting on pty gets its answer.
@@ -111,11 +72,11 @@ private:
 
     RecordingBoxes m_boxes;
     ScriptedSaveDialog m_save;
+    WindowDriver ui{m_boxes, m_save};
     std::shared_ptr<QList<PortEntry>> m_ports;
     PtyPair *m_three = nullptr;
     PtyPair *m_seven = nullptr;
     QString m_threePath;
-    Form1 *m_window = nullptr;
     QTemporaryDir m_dir;
 };
 
@@ -136,41 +97,16 @@ void Form1FaultTest::init()
     m_ports = absentPorts(8);
     (*m_ports)[2] = {m_threePath, QString()};
     (*m_ports)[6] = {m_seven->slavePath(), QString()};
-    startWindow();
+    ui.start(m_ports, kAckWaitMs);
 }
 
 void Form1FaultTest::cleanup()
 {
     m_boxes.whileOpen = nullptr;
-    delete m_window;
-    m_window = nullptr;
+    ui.stop();
     delete m_three;
     delete m_seven;
     m_three = m_seven = nullptr;
-}
-
-void Form1FaultTest::startWindow()
-{
-    m_window = new Form1(testPlatform(m_boxes, m_save, m_ports));
-    m_boxes.shown.clear();
-    find<QTimer>("Timer3")->setInterval(kAckWaitMs);
-}
-
-void Form1FaultTest::pick(const QString &number)
-{
-    auto *list = find<QComboBox>("ComPort");
-    const int index = list->findText(number);
-    QVERIFY2(index >= 0, qPrintable(number));
-    list->setCurrentIndex(index);
-}
-
-void Form1FaultTest::openPort(int number)
-{
-    click("Command1");
-    pick(QString::number(number));
-    click("Command3");
-    QCOMPARE(m_boxes.texts(), QStringList());
-    QCOMPARE(caption(), QStringLiteral("Close COM Port"));
 }
 
 void Form1FaultTest::operatorReadsEveryBox()
@@ -179,43 +115,11 @@ void Form1FaultTest::operatorReadsEveryBox()
     m_boxes.whileOpen = [](const RecordingBoxes::Shown &) { QTest::qWait(kReadingMs); };
 }
 
-QStringList Form1FaultTest::listedPorts()
-{
-    auto *list = find<QComboBox>("ComPort");
-    QStringList numbers;
-    for (int i = 0; i < list->count(); ++i)
-        numbers << list->itemText(i);
-    return numbers;
-}
-
-QString Form1FaultTest::statusFront()
-{
-    for (auto *stack : m_window->findChildren<QStackedWidget *>()) {
-        if (stack->currentWidget() && stack->currentWidget()->objectName().startsWith("img"))
-            return stack->currentWidget()->objectName();
-    }
-    return {};
-}
-
-QByteArray Form1FaultTest::loggedBytes()
-{
-    const auto whileOpen = std::exchange(m_boxes.whileOpen, nullptr);
-    const qsizetype boxes = m_boxes.shown.size();
-    const QString path = m_dir.filePath(QStringLiteral("log.txt"));
-    m_save.answers = {path};
-    click("CmdSave");
-    m_boxes.whileOpen = whileOpen;
-    if (m_boxes.shown.size() != boxes + 1 || m_boxes.shown.last().text != "Saved Successfully")
-        return "<save failed>";
-    m_boxes.shown.removeLast();
-    return readFile(path);
-}
-
 void Form1FaultTest::showsClosedAndQuiet()
 {
-    QCOMPARE(caption(), QStringLiteral("Open COM Port"));
-    QCOMPARE(statusFront(), QStringLiteral("imgNotConnected"));
-    QVERIFY(!waiting());
+    QCOMPARE(ui.caption(), QStringLiteral("Open COM Port"));
+    QCOMPARE(ui.statusFront(), QStringLiteral("imgNotConnected"));
+    QVERIFY(!ui.waiting());
     const qsizetype boxes = m_boxes.shown.size();
     QTest::qWait(kAckWaitMs + 200);
     QCOMPARE(m_boxes.shown.size(), boxes);
@@ -225,21 +129,21 @@ void Form1FaultTest::stillSets(PtyPair &pty, const QString &number, const QStrin
 {
     m_boxes.whileOpen = nullptr;
     m_boxes.shown.clear();
-    click("Command1");
-    QCOMPARE(listedPorts(), listed);
-    if (caption() == QStringLiteral("Open COM Port")) {
-        pick(number);
-        click("Command3");
+    ui.click("Command1");
+    QCOMPARE(ui.listedPorts(), listed);
+    if (ui.caption() == QStringLiteral("Open COM Port")) {
+        ui.pick(number);
+        ui.click("Command3");
     }
     QCOMPARE(m_boxes.texts(), QStringList());
-    QCOMPARE(caption(), QStringLiteral("Close COM Port"));
-    QCOMPARE(statusFront(), QStringLiteral("imgConnected"));
+    QCOMPARE(ui.caption(), QStringLiteral("Close COM Port"));
+    QCOMPARE(ui.statusFront(), QStringLiteral("imgConnected"));
     pty.clearReceived();
     DongleEmulator dongle(pty.masterFd());
-    click("Command7");
+    ui.click("Command7");
     QTRY_COMPARE(m_boxes.texts(), QStringList{QStringLiteral("Setting OK !!")});
     QCOMPARE(dongle.frames().size(), 1);
-    QTRY_COMPARE(loggedBytes().toHex(' '), hex("00 00").toHex(' '));
+    QTRY_COMPARE(ui.loggedBytes().toHex(' '), hex("00 00").toHex(' '));
 }
 
 void Form1FaultTest::unplugThree()
@@ -250,13 +154,13 @@ void Form1FaultTest::unplugThree()
 
 void Form1FaultTest::vanishedBetweenScanAndOpen()
 {
-    click("Command1");
-    QCOMPARE(listedPorts(), (QStringList{"3", "7"}));
-    pick("3");
+    ui.click("Command1");
+    QCOMPARE(ui.listedPorts(), (QStringList{"3", "7"}));
+    ui.pick("3");
     const QString path = m_threePath;
     unplugThree();
 
-    click("Command3");
+    ui.click("Command3");
     QCOMPARE(m_boxes.shown.size(), 1);
     QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
     const QString text = m_boxes.shown[0].text;
@@ -283,12 +187,12 @@ void Form1FaultTest::hangUpDuringSettingWait()
 {
     QFETCH(QByteArray, before);
     QFETCH(QByteArray, logged);
-    openPort(3);
+    ui.openPort(3);
     const QString path = m_threePath;
     operatorReadsEveryBox();
-    click("Command2");
+    ui.click("Command2");
     QTRY_COMPARE(m_three->received().size(), 12);
-    QVERIFY(waiting());
+    QVERIFY(ui.waiting());
     if (!before.isEmpty()) {
         // Taken from the line before it goes down (a lone 0x55 is held back,
         // so the log alone cannot tell).
@@ -310,7 +214,7 @@ void Form1FaultTest::hangUpDuringSettingWait()
     QCOMPARE(m_boxes.shown[1].title, QStringLiteral("Warning"));
     QCOMPARE(m_boxes.mostOpenAtOnce(), 1);
     showsClosedAndQuiet();
-    QCOMPARE(loggedBytes().toHex(' '), logged.toHex(' '));
+    QCOMPARE(ui.loggedBytes().toHex(' '), logged.toHex(' '));
 
     stillSets(*m_seven, "7", {"7"});
 }
@@ -325,7 +229,7 @@ void Form1FaultTest::hangUpDuringFlood_data()
 void Form1FaultTest::hangUpDuringFlood()
 {
     QFETCH(bool, underOkBox);
-    openPort(3);
+    ui.openPort(3);
     // Below the log's trim threshold, so the whole stream stays in view.
     const QByteArray flood = numberedLines(12000);
     const qsizetype surelyTaken = 6000; // waited for before the hang-up
@@ -350,14 +254,14 @@ void Form1FaultTest::hangUpDuringFlood()
             unplugThree();
             QTest::qWait(100);
         };
-        click("Command2");
+        ui.click("Command2");
         QTRY_COMPARE(m_three->received().size(), 12);
         QVERIFY(m_three->write(hex("55 AA")));
         QTRY_VERIFY(!m_boxes.shown.isEmpty());
         prefix = hex("00 00");
     } else {
         pour(surelyTaken);
-        QTRY_COMPARE(count(), QString::number(surelyTaken));
+        QTRY_COMPARE(ui.count(), QString::number(surelyTaken));
         pour(surelyTaken + 3000);
         unplugThree();
     }
@@ -371,12 +275,12 @@ void Form1FaultTest::hangUpDuringFlood()
 
     // Everything read before the hang-up is in the log, in order and once;
     // what the kernel still held when the line went down may be gone.
-    const QByteArray log = loggedBytes();
+    const QByteArray log = ui.loggedBytes();
     QVERIFY2(log.startsWith(prefix), log.left(16).toHex(' '));
     const QByteArray kept = log.mid(prefix.size());
     QVERIFY2(kept.size() >= surelyTaken, qPrintable(QString::number(kept.size())));
     QVERIFY(kept == flood.left(kept.size()));
-    QTRY_COMPARE(count(), QString::number(log.size()));
+    QTRY_COMPARE(ui.count(), QString::number(log.size()));
 
     stillSets(*m_seven, "7", {"7"});
 }
@@ -392,7 +296,7 @@ void Form1FaultTest::failedWrite_data()
 void Form1FaultTest::failedWrite()
 {
     QFETCH(QString, how);
-    openPort(3);
+    ui.openPort(3);
     const QString path = m_threePath;
     operatorReadsEveryBox();
 
@@ -400,16 +304,16 @@ void Form1FaultTest::failedWrite()
         // The far end stopped reading: the device is there, the frame cannot
         // go out now. Nothing is sent, nothing awaited, the port stays open.
         QVERIFY(m_three->fillLine() > 0);
-        click("Command2");
+        ui.click("Command2");
         QCOMPARE(m_boxes.shown.size(), 1);
         const RecordingBoxes::Shown failure = m_boxes.shown[0];
         QCOMPARE(failure.title, QStringLiteral("Warning"));
         QVERIFY2(failure.text.contains("Cannot write to port 3") && failure.text.contains(path) &&
                      !failure.text.contains("closed"),
                  qPrintable(failure.text));
-        QVERIFY(!waiting());
-        QCOMPARE(caption(), QStringLiteral("Close COM Port"));
-        QCOMPARE(statusFront(), QStringLiteral("imgConnected"));
+        QVERIFY(!ui.waiting());
+        QCOMPARE(ui.caption(), QStringLiteral("Close COM Port"));
+        QCOMPARE(ui.statusFront(), QStringLiteral("imgConnected"));
         QTest::qWait(kAckWaitMs + 200);
         QCOMPARE(m_boxes.shown.size(), 1);
 
@@ -421,14 +325,14 @@ void Form1FaultTest::failedWrite()
 
     QStringList expected{QString()};
     if (how == "second press") {
-        click("Command2");
+        ui.click("Command2");
         QTRY_COMPARE(m_three->received().size(), 12);
-        QVERIFY(waiting());
+        QVERIFY(ui.waiting());
         expected << QStringLiteral("Setting Fail !!");
     }
     // Before the event loop has had a chance to notice the hang-up.
     unplugThree();
-    click("Command2");
+    ui.click("Command2");
 
     QTRY_COMPARE(m_boxes.shown.size(), expected.size());
     const RecordingBoxes::Shown failure = m_boxes.shown[0];
@@ -485,7 +389,7 @@ void Form1FaultTest::oddAnswers()
     QFETCH(QStringList, boxes);
     QFETCH(QByteArray, logged);
 
-    openPort(3);
+    ui.openPort(3);
     auto dongle = std::make_unique<DongleEmulator>(
         m_three->masterFd(), DongleOptions{.delayMs = delayMs, .splitMs = splitMs, .reply = reply});
     bool repeated = false;
@@ -495,20 +399,20 @@ void Form1FaultTest::oddAnswers()
         QTimer::singleShot(againAfterMs, dongle.get(), [&] { dongle->send(reply); });
     });
     operatorReadsEveryBox();
-    click("Command2");
+    ui.click("Command2");
 
     QTRY_COMPARE_WITH_TIMEOUT(m_boxes.texts(), boxes, 5000);
     for (const RecordingBoxes::Shown &shown : m_boxes.shown)
         QCOMPARE(shown.title, shown.text == "Setting OK !!" ? QStringLiteral("Notice")
                                                             : QStringLiteral("Warning"));
     QCOMPARE(m_boxes.mostOpenAtOnce(), 1);
-    QTRY_COMPARE(loggedBytes().toHex(' '), logged.toHex(' '));
-    QTRY_COMPARE(count(), QString::number(againAfterMs < 0 ? reply.size() : 2 * reply.size()));
-    QVERIFY(!waiting());
+    QTRY_COMPARE(ui.loggedBytes().toHex(' '), logged.toHex(' '));
+    QTRY_COMPARE(ui.count(), QString::number(againAfterMs < 0 ? reply.size() : 2 * reply.size()));
+    QVERIFY(!ui.waiting());
     QTest::qWait(kAckWaitMs + 200);
     QCOMPARE(m_boxes.texts(), boxes);
-    QCOMPARE(caption(), QStringLiteral("Close COM Port"));
-    QCOMPARE(statusFront(), QStringLiteral("imgConnected"));
+    QCOMPARE(ui.caption(), QStringLiteral("Close COM Port"));
+    QCOMPARE(ui.statusFront(), QStringLiteral("imgConnected"));
 
     dongle.reset();
     stillSets(*m_three, "3", {"3", "7"});
@@ -528,10 +432,10 @@ void Form1FaultTest::saveTargetFails()
 {
     QFETCH(bool, readOnly);
     QFETCH(bool, oldFile);
-    openPort(3);
+    ui.openPort(3);
     const QByteArray received = numberedLines(5000);
     QVERIFY(m_three->write(received));
-    QTRY_COMPARE(count(), QString::number(received.size()));
+    QTRY_COMPARE(ui.count(), QString::number(received.size()));
 
     ScratchFileSystem target;
     const QString path = target.filePath(QStringLiteral("log.txt"));
@@ -563,7 +467,7 @@ void Form1FaultTest::saveTargetFails()
     const QStringList before = QDir(target.path()).entryList(QDir::Files | QDir::Hidden);
 
     m_save.answers = {path};
-    click("CmdSave");
+    ui.click("CmdSave");
     limit.reset();
 
     QCOMPARE(m_boxes.shown.size(), 1);
@@ -578,8 +482,8 @@ void Form1FaultTest::saveTargetFails()
     m_boxes.shown.clear();
 
     // Nothing was lost from the log, and it saves elsewhere.
-    QCOMPARE(loggedBytes(), received);
-    QCOMPARE(count(), QString::number(received.size()));
+    QCOMPARE(ui.loggedBytes(), received);
+    QCOMPARE(ui.count(), QString::number(received.size()));
     stillSets(*m_three, "3", {"3", "7"});
 }
 

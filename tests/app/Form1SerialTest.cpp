@@ -1,5 +1,5 @@
 #include "support/PtyPair.h"
-#include "support/TestPlatform.h"
+#include "support/WindowDriver.h"
 #include "tools/DongleEmulator.h"
 
 #include <QComboBox>
@@ -17,11 +17,6 @@
 
 namespace {
 
-QByteArray hex(const char *spaced)
-{
-    return QByteArray::fromHex(QByteArray(spaced));
-}
-
 qint64 cpuMicroseconds()
 {
     rusage usage{};
@@ -31,6 +26,11 @@ qint64 cpuMicroseconds()
 }
 
 } // namespace
+
+using TestBytes::hex;
+
+// A short wait keeps the suite quick; one test runs the real 2500 ms.
+constexpr int kAckWaitMs = 400;
 
 // The window end to end over real pseudo-terminals: buttons, the bytes on
 // the line, the boxes the operator sees, and what reaches the log.
@@ -57,28 +57,12 @@ private slots:
     void scanWhileOpenKeepsThePort();
 
 private:
-    template <typename T> T *find(const char *name) { return m_window->findChild<T *>(name); }
-    void click(const char *name) { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
-    void startWindow();
-    void pick(const QString &number);
-    void openPort(int number);
-    QString statusFront()
-    {
-        for (auto *stack : m_window->findChildren<QStackedWidget *>())
-            if (stack->currentWidget() && stack->currentWidget()->objectName().startsWith("img"))
-                return stack->currentWidget()->objectName();
-        return {};
-    }
-    // The log's bytes, read back through "Save as".
-    QByteArray loggedBytes();
-
     RecordingBoxes m_boxes;
     ScriptedSaveDialog m_save;
+    WindowDriver ui{m_boxes, m_save};
     std::shared_ptr<QList<PortEntry>> m_ports;
     PtyPair *m_three = nullptr;
     PtyPair *m_seven = nullptr;
-    Form1 *m_window = nullptr;
-    QTemporaryDir m_dir;
 };
 
 void Form1SerialTest::init()
@@ -95,55 +79,16 @@ void Form1SerialTest::init()
 
 void Form1SerialTest::cleanup()
 {
-    delete m_window;
-    m_window = nullptr;
+    ui.stop();
     delete m_three;
     delete m_seven;
 }
 
-void Form1SerialTest::startWindow()
-{
-    m_window = new Form1(testPlatform(m_boxes, m_save, m_ports));
-    m_boxes.shown.clear();
-    // A short wait keeps the suite quick; one test runs the real 2500 ms.
-    find<QTimer>("Timer3")->setInterval(400);
-}
-
-void Form1SerialTest::pick(const QString &number)
-{
-    auto *list = find<QComboBox>("ComPort");
-    const int index = list->findText(number);
-    QVERIFY(index >= 0);
-    list->setCurrentIndex(index);
-}
-
-void Form1SerialTest::openPort(int number)
-{
-    click("Command1");
-    pick(QString::number(number));
-    click("Command3");
-    QCOMPARE(m_boxes.texts(), QStringList());
-    QCOMPARE(find<QPushButton>("Command3")->text(), QStringLiteral("Close COM Port"));
-}
-
-QByteArray Form1SerialTest::loggedBytes()
-{
-    const qsizetype boxes = m_boxes.shown.size();
-    const QString path = m_dir.filePath(QStringLiteral("log.txt"));
-    m_save.answers = {path};
-    click("CmdSave");
-    if (m_boxes.shown.size() != boxes + 1 || m_boxes.shown.last().text != "Saved Successfully")
-        return "<save failed>";
-    m_boxes.shown.removeLast();
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
 void Form1SerialTest::scanListsThreeAndSeven()
 {
-    startWindow();
-    click("Command1");
-    auto *list = find<QComboBox>("ComPort");
+    ui.start(m_ports, kAckWaitMs);
+    ui.click("Command1");
+    auto *list = ui.find<QComboBox>("ComPort");
     QCOMPARE(list->count(), 2);
     QCOMPARE(list->itemText(0), QStringLiteral("3"));
     QCOMPARE(list->itemText(1), QStringLiteral("7"));
@@ -156,34 +101,34 @@ void Form1SerialTest::scanListsThreeAndSeven()
         other.setPortName(pty->slavePath());
         QVERIFY(other.open(QIODevice::ReadWrite));
     }
-    QCOMPARE(statusFront(), QStringLiteral("imgNotConnected"));
+    QCOMPARE(ui.statusFront(), QStringLiteral("imgNotConnected"));
     QVERIFY(m_boxes.shown.isEmpty());
 }
 
 void Form1SerialTest::scanOfNothingThenToggle()
 {
     m_ports->clear();
-    startWindow();
-    click("Command1");
-    QCOMPARE(find<QComboBox>("ComPort")->count(), 0);
-    QCOMPARE(find<QComboBox>("ComPort")->currentIndex(), -1);
-    click("Command3");
+    ui.start(m_ports, kAckWaitMs);
+    ui.click("Command1");
+    QCOMPARE(ui.find<QComboBox>("ComPort")->count(), 0);
+    QCOMPARE(ui.find<QComboBox>("ComPort")->currentIndex(), -1);
+    ui.click("Command3");
     QCOMPARE(m_boxes.texts(), QStringList{QStringLiteral("Please Select Comport")});
     QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Notice"));
 }
 
 void Form1SerialTest::toggleTwiceTwice()
 {
-    startWindow();
-    click("Command1");
-    pick("3");
+    ui.start(m_ports, kAckWaitMs);
+    ui.click("Command1");
+    ui.pick("3");
     for (int round = 0; round < 2; ++round) {
-        click("Command3");
-        QCOMPARE(find<QPushButton>("Command3")->text(), QStringLiteral("Close COM Port"));
-        QCOMPARE(statusFront(), QStringLiteral("imgConnected"));
-        click("Command3");
-        QCOMPARE(find<QPushButton>("Command3")->text(), QStringLiteral("Open COM Port"));
-        QCOMPARE(statusFront(), QStringLiteral("imgNotConnected"));
+        ui.click("Command3");
+        QCOMPARE(ui.find<QPushButton>("Command3")->text(), QStringLiteral("Close COM Port"));
+        QCOMPARE(ui.statusFront(), QStringLiteral("imgConnected"));
+        ui.click("Command3");
+        QCOMPARE(ui.find<QPushButton>("Command3")->text(), QStringLiteral("Open COM Port"));
+        QCOMPARE(ui.statusFront(), QStringLiteral("imgNotConnected"));
     }
     QVERIFY(m_boxes.shown.isEmpty());
 }
@@ -201,45 +146,45 @@ void Form1SerialTest::eachSettingSendsItsFrame()
 {
     QFETCH(QString, button);
     QFETCH(QByteArray, frame);
-    startWindow();
+    ui.start(m_ports, kAckWaitMs);
     const QList<std::pair<const char *, int>> picks = {
         {"baudrate", 7}, {"DataBit", 1},     {"ParityBit", 2}, {"StopBit", 1},    {"TimeOut", 5},
         {"DataRate", 4}, {"RF_Channel", 15}, {"RF_Power", 3},  {"DataLength", 0}, {"PairMode", 1},
     };
     for (const auto &[name, index] : picks)
-        m_window->findChild<QComboBox *>(name)->setCurrentIndex(index);
+        ui.window()->findChild<QComboBox *>(name)->setCurrentIndex(index);
     const char *ids[] = {"MasterID1", "MasterID2", "MasterID3", "SlaveID1", "SlaveID2", "SlaveID3"};
     const char *values[] = {"1", "2", "3", "4", "5", "255"};
     for (int i = 0; i < 6; ++i)
-        m_window->findChild<QLineEdit *>(ids[i])->setText(values[i]);
-    openPort(3);
+        ui.window()->findChild<QLineEdit *>(ids[i])->setText(values[i]);
+    ui.openPort(3);
 
     DongleEmulator dongle(m_three->masterFd(), DongleOptions{.silent = true});
     dongle.send("before");
-    QTRY_COMPARE(find<QPushButton>("Command6")->text(), QStringLiteral("6"));
+    QTRY_COMPARE(ui.find<QPushButton>("Command6")->text(), QStringLiteral("6"));
 
-    click(button.toLatin1().constData());
+    ui.click(button.toLatin1().constData());
     QTRY_COMPARE(dongle.received().toHex(' '), frame.toHex(' '));
     QVERIFY(m_boxes.shown.isEmpty());
     // The log is emptied for the answer; the count carries on.
-    QCOMPARE(loggedBytes(), QByteArray());
-    QCOMPARE(find<QPushButton>("Command6")->text(), QStringLiteral("6"));
-    QVERIFY(find<QTimer>("Timer3")->isActive());
+    QCOMPARE(ui.loggedBytes(), QByteArray());
+    QCOMPARE(ui.find<QPushButton>("Command6")->text(), QStringLiteral("6"));
+    QVERIFY(ui.find<QTimer>("Timer3")->isActive());
 }
 
 void Form1SerialTest::overRangeSendsNothing()
 {
-    startWindow();
-    openPort(3);
+    ui.start(m_ports, kAckWaitMs);
+    ui.openPort(3);
     DongleEmulator dongle(m_three->masterFd());
-    m_window->findChild<QLineEdit *>("SlaveID2")->setText("256");
-    click("Command4");
+    ui.window()->findChild<QLineEdit *>("SlaveID2")->setText("256");
+    ui.click("Command4");
     QCOMPARE(m_boxes.texts(),
              QStringList{"Over Range!!\nCheck the setting value required between 0 to 255"});
     QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
     QTest::qWait(50);
     QCOMPARE(dongle.received(), QByteArray());
-    QVERIFY(!find<QTimer>("Timer3")->isActive());
+    QVERIFY(!ui.find<QTimer>("Timer3")->isActive());
 }
 
 void Form1SerialTest::answers_data()
@@ -267,15 +212,15 @@ void Form1SerialTest::answers()
     QFETCH(QString, box);
     QFETCH(QByteArray, logged);
 
-    startWindow();
-    openPort(3);
+    ui.start(m_ports, kAckWaitMs);
+    ui.openPort(3);
     DongleEmulator dongle(m_three->masterFd(), DongleOptions{.splitMs = splitMs, .reply = reply});
-    click("Command7");
+    ui.click("Command7");
     QTRY_COMPARE(m_boxes.texts(), QStringList{box});
     QCOMPARE(m_boxes.shown[0].title,
              box == "Setting OK !!" ? QStringLiteral("Notice") : QStringLiteral("Warning"));
-    QVERIFY(!find<QTimer>("Timer3")->isActive());
-    QTRY_COMPARE(loggedBytes().toHex(' '), logged.toHex(' '));
+    QVERIFY(!ui.find<QTimer>("Timer3")->isActive());
+    QTRY_COMPARE(ui.loggedBytes().toHex(' '), logged.toHex(' '));
     // No second verdict follows.
     QTest::qWait(500);
     QCOMPARE(m_boxes.shown.size(), 1);
@@ -283,26 +228,26 @@ void Form1SerialTest::answers()
 
 void Form1SerialTest::silenceFailsAfterTwoAndAHalfSeconds()
 {
-    startWindow();
-    find<QTimer>("Timer3")->setInterval(2500);
-    openPort(3);
+    ui.start(m_ports, kAckWaitMs);
+    ui.find<QTimer>("Timer3")->setInterval(2500);
+    ui.openPort(3);
     DongleEmulator dongle(m_three->masterFd(), DongleOptions{.silent = true});
     QElapsedTimer clock;
     clock.start();
-    click("Command2");
+    ui.click("Command2");
     QVERIFY(QTest::qWaitFor([&] { return !m_boxes.shown.isEmpty(); }, 5000));
     const qint64 waited = clock.elapsed();
     QCOMPARE(m_boxes.texts(), QStringList{QStringLiteral("Setting Fail !!")});
     QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
     // Not early: the operator is promised the whole wait.
     QVERIFY2(waited >= 2500, qPrintable(QString::number(waited)));
-    QVERIFY(!find<QTimer>("Timer3")->isActive());
+    QVERIFY(!ui.find<QTimer>("Timer3")->isActive());
 }
 
 void Form1SerialTest::burstUnderTheOkBoxKeepsOrder()
 {
-    startWindow();
-    openPort(3);
+    ui.start(m_ports, kAckWaitMs);
+    ui.openPort(3);
     DongleEmulator dongle(m_three->masterFd());
     QByteArray burst;
     for (int i = 0; i < 200; ++i)
@@ -316,10 +261,10 @@ void Form1SerialTest::burstUnderTheOkBoxKeepsOrder()
         }
         QTest::qWait(100);
     };
-    click("Command2");
+    ui.click("Command2");
     QTRY_COMPARE(m_boxes.texts(), QStringList{QStringLiteral("Setting OK !!")});
     m_boxes.whileOpen = nullptr;
-    QTRY_COMPARE(loggedBytes(), hex("00 00") + burst);
+    QTRY_COMPARE(ui.loggedBytes(), hex("00 00") + burst);
 }
 
 void Form1SerialTest::openFailures_data()
@@ -336,9 +281,9 @@ void Form1SerialTest::openFailures()
 {
     QFETCH(QString, situation);
     QFETCH(QString, reason);
-    startWindow();
-    click("Command1");
-    pick("3");
+    ui.start(m_ports, kAckWaitMs);
+    ui.click("Command1");
+    ui.pick("3");
     QSerialPort holder;
     if (situation == "busy") {
         holder.setPortName(m_three->slavePath());
@@ -347,32 +292,32 @@ void Form1SerialTest::openFailures()
         delete m_three;
         m_three = nullptr;
     }
-    click("Command3");
+    ui.click("Command3");
     QCOMPARE(m_boxes.shown.size(), 1);
     QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
     QVERIFY2(m_boxes.shown[0].text.contains(reason), qPrintable(m_boxes.shown[0].text));
     QVERIFY(m_boxes.shown[0].text.contains(QLatin1String("port 3")));
-    QCOMPARE(find<QPushButton>("Command3")->text(), QStringLiteral("Open COM Port"));
-    QCOMPARE(statusFront(), QStringLiteral("imgNotConnected"));
+    QCOMPARE(ui.find<QPushButton>("Command3")->text(), QStringLiteral("Open COM Port"));
+    QCOMPARE(ui.statusFront(), QStringLiteral("imgNotConnected"));
     // Still usable: the other port opens.
     m_boxes.shown.clear();
-    pick("7");
-    click("Command3");
+    ui.pick("7");
+    ui.click("Command3");
     QCOMPARE(m_boxes.texts(), QStringList());
-    QCOMPARE(statusFront(), QStringLiteral("imgConnected"));
+    QCOMPARE(ui.statusFront(), QStringLiteral("imgConnected"));
 }
 
 void Form1SerialTest::hangUpWhileOpen()
 {
-    startWindow();
-    openPort(3);
+    ui.start(m_ports, kAckWaitMs);
+    ui.openPort(3);
     m_three->write("partial data");
-    QTRY_COMPARE(find<QPushButton>("Command6")->text(), QStringLiteral("12"));
+    QTRY_COMPARE(ui.find<QPushButton>("Command6")->text(), QStringLiteral("12"));
     m_three->closeMaster();
     QTRY_COMPARE(m_boxes.shown.size(), 1);
     QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
-    QCOMPARE(find<QPushButton>("Command3")->text(), QStringLiteral("Open COM Port"));
-    QCOMPARE(statusFront(), QStringLiteral("imgNotConnected"));
+    QCOMPARE(ui.find<QPushButton>("Command3")->text(), QStringLiteral("Open COM Port"));
+    QCOMPARE(ui.statusFront(), QStringLiteral("imgNotConnected"));
 
     // No error storm behind the one box: the process idles.
     const qint64 before = cpuMicroseconds();
@@ -380,30 +325,30 @@ void Form1SerialTest::hangUpWhileOpen()
     const qint64 spent = cpuMicroseconds() - before;
     QVERIFY2(spent < 200000, qPrintable(QStringLiteral("%1 us of CPU while idle").arg(spent)));
     QCOMPARE(m_boxes.shown.size(), 1);
-    QCOMPARE(loggedBytes(), QByteArray("partial data"));
+    QCOMPARE(ui.loggedBytes(), QByteArray("partial data"));
 
     // The operator can rescan and go on with the other port.
-    click("Command1");
-    pick("7");
-    click("Command3");
-    QCOMPARE(statusFront(), QStringLiteral("imgConnected"));
+    ui.click("Command1");
+    ui.pick("7");
+    ui.click("Command3");
+    QCOMPARE(ui.statusFront(), QStringLiteral("imgConnected"));
 }
 
 void Form1SerialTest::scanWhileOpenKeepsThePort()
 {
-    startWindow();
-    openPort(3);
-    click("Command1");
-    QCOMPARE(find<QPushButton>("Command3")->text(), QStringLiteral("Close COM Port"));
-    QCOMPARE(statusFront(), QStringLiteral("imgConnected"));
-    QCOMPARE(find<QComboBox>("ComPort")->count(), 2);
-    QCOMPARE(find<QComboBox>("ComPort")->currentText(), QStringLiteral("3"));
+    ui.start(m_ports, kAckWaitMs);
+    ui.openPort(3);
+    ui.click("Command1");
+    QCOMPARE(ui.find<QPushButton>("Command3")->text(), QStringLiteral("Close COM Port"));
+    QCOMPARE(ui.statusFront(), QStringLiteral("imgConnected"));
+    QCOMPARE(ui.find<QComboBox>("ComPort")->count(), 2);
+    QCOMPARE(ui.find<QComboBox>("ComPort")->currentText(), QStringLiteral("3"));
     DongleEmulator dongle(m_three->masterFd());
-    click("Command7");
+    ui.click("Command7");
     QTRY_COMPARE(m_boxes.texts(), QStringList{QStringLiteral("Setting OK !!")});
     // And the toggle still closes it.
-    click("Command3");
-    QCOMPARE(find<QPushButton>("Command3")->text(), QStringLiteral("Open COM Port"));
+    ui.click("Command3");
+    QCOMPARE(ui.find<QPushButton>("Command3")->text(), QStringLiteral("Open COM Port"));
 }
 
 QTEST_MAIN(Form1SerialTest)

@@ -1,4 +1,5 @@
 #include "log/LogFile.h"
+#include "support/TestBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,15 +39,9 @@ bool canWriteInto(const QString &folder)
     return true;
 }
 
-QByteArray everyByteValue()
-{
-    QByteArray bytes;
-    for (int i = 0; i < 256; ++i)
-        bytes.append(char(i));
-    return bytes;
-}
-
 } // namespace
+
+using TestBytes::everyByteValue;
 
 class LogFileTest : public QObject
 {

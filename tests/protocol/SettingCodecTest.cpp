@@ -1,17 +1,15 @@
 #include "protocol/SettingCodec.h"
+#include "support/TestBytes.h"
 
 #include <QTest>
 
 using namespace SettingCodec;
+using TestBytes::hex;
 
 Q_DECLARE_METATYPE(GeneralChoices)
 
 namespace {
 
-QByteArray hex(const char *spaced)
-{
-    return QByteArray::fromHex(QByteArray(spaced));
-}
 QByteArray bytes(const ConfigFrame &f)
 {
     return QByteArray(reinterpret_cast<const char *>(f.data()), qsizetype(f.size()));

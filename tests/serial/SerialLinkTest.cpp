@@ -2,6 +2,7 @@
 
 #include "support/FixedCatalog.h"
 #include "support/PtyPair.h"
+#include "support/TestBytes.h"
 
 #include <QEventLoop>
 #include <QScopeGuard>
@@ -38,16 +39,6 @@ bool freeToOpen(const QString &location)
     return other.open(QIODevice::ReadWrite);
 }
 
-// Printable lines with a running number, so a lost or swapped piece shows.
-QByteArray numberedLines(qsizetype size)
-{
-    QByteArray text;
-    for (int line = 0; text.size() < size; ++line)
-        text += QByteArray::number(line).rightJustified(8, '0') + " ----------------------\r\n";
-    text.truncate(size);
-    return text;
-}
-
 // Writes from another thread, waiting whenever the line is full.
 void writeUntil(int fd, const QByteArray &data, const std::atomic<bool> &stop)
 {
@@ -64,6 +55,8 @@ void writeUntil(int fd, const QByteArray &data, const std::atomic<bool> &stop)
 }
 
 } // namespace
+
+using TestBytes::numberedLines;
 
 class SerialLinkTest : public QObject
 {
