@@ -84,6 +84,15 @@ private:
         {
             link = std::make_unique<SerialLink>(std::make_unique<FixedCatalog>(entries));
         }
+        // The pty as port 1, opened.
+        bool openAsOne(const PtyPair &pty)
+        {
+            if (!pty.isValid())
+                return false;
+            (*entries)[0] = {pty.slavePath(), QString()};
+            start();
+            return link->open(1);
+        }
     };
 };
 
@@ -235,11 +244,8 @@ void SerialLinkTest::openFailure()
 void SerialLinkTest::writesTheFrameAsIs()
 {
     PtyPair pty;
-    QVERIFY(pty.isValid());
     Rig rig;
-    (*rig.entries)[0] = {pty.slavePath(), QString()};
-    rig.start();
-    QVERIFY(rig.link->open(1));
+    QVERIFY(rig.openAsOne(pty));
 
     // Every byte value a frame can hold, including CR, LF and 0x11/0x13.
     const SettingCodec::ConfigFrame frame{0x98, 0x95, 0x93, 0x0D, 0x0A, 0x11,
@@ -252,11 +258,8 @@ void SerialLinkTest::writesTheFrameAsIs()
 void SerialLinkTest::writeToHungUpLine()
 {
     PtyPair pty;
-    QVERIFY(pty.isValid());
     Rig rig;
-    (*rig.entries)[0] = {pty.slavePath(), QString()};
-    rig.start();
-    QVERIFY(rig.link->open(1));
+    QVERIFY(rig.openAsOne(pty));
     QSignalSpy lost(rig.link.get(), &SerialLink::portLost);
 
     pty.closeMaster(); // before the event loop has noticed the hang-up
@@ -311,11 +314,8 @@ void SerialLinkTest::hangUpClosesOnceAndGoesQuiet()
 void SerialLinkTest::modemLineQueryIsNoLoss()
 {
     PtyPair pty;
-    QVERIFY(pty.isValid());
     Rig rig;
-    (*rig.entries)[0] = {pty.slavePath(), QString()};
-    rig.start();
-    QVERIFY(rig.link->open(1));
+    QVERIFY(rig.openAsOne(pty));
     QSignalSpy lost(rig.link.get(), &SerialLink::portLost);
     QSignalSpy chunks(rig.link.get(), &SerialLink::chunkReceived);
 
@@ -332,11 +332,8 @@ void SerialLinkTest::modemLineQueryIsNoLoss()
 void SerialLinkTest::chunksInOrderUnderNestedLoop()
 {
     PtyPair pty;
-    QVERIFY(pty.isValid());
     Rig rig;
-    (*rig.entries)[0] = {pty.slavePath(), QString()};
-    rig.start();
-    QVERIFY(rig.link->open(1));
+    QVERIFY(rig.openAsOne(pty));
     SerialLink &link = *rig.link;
 
     // Far more than the link queues while delivery is held up.
