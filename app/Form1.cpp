@@ -14,6 +14,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -23,6 +24,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <iterator>
 #include <utility>
 
 namespace {
@@ -66,6 +68,10 @@ QPushButton *makeButton(const QString &name, const QString &caption, const QStri
     button->setObjectName(name);
     button->setToolTip(toolTip);
     button->setFont(arial(points));
+    // Some styles make buttons click-only; every button must be reachable by Tab.
+    button->setFocusPolicy(Qt::StrongFocus);
+    button->setAccessibleName(caption);
+    button->setAccessibleDescription(toolTip);
     return button;
 }
 
@@ -75,6 +81,16 @@ QLabel *makeLabel(const QString &caption, const QString &toolTip, qreal points, 
     label->setToolTip(toolTip);
     label->setFont(arial(points));
     return label;
+}
+
+// A screen reader names a list after its label. The label's tooltip goes in
+// the description: it says what the value means, while the list's own tooltip
+// only asks the operator to choose.
+void labelList(QLabel *label, ChoiceList *list)
+{
+    label->setBuddy(list);
+    list->setAccessibleName(label->text());
+    list->setAccessibleDescription(label->toolTip());
 }
 
 QLineEdit *makeIdBox(const QString &name, QWidget *parent)
@@ -118,14 +134,6 @@ Form1::Form1(Form1Platform platform, QWidget *parent)
                             QStringLiteral("WenQuanYi Micro Hei")});
     windowFont.setPointSizeF(11.25);
     setFont(windowFont);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 8, 8, 8);
-    buildTopRow();
-    buildPages();
-    wireEvents();
-    // About the designed 417 x 487 pixels at 96 dpi, more if fonts need it.
-    resize(sizeHint().expandedTo(QSize(417, 487)));
     startUp();
 }
 
@@ -139,6 +147,7 @@ void Form1::buildTopRow()
     ComPort = new ChoiceList(QStringLiteral("ComPort"), QStringLiteral("Select..."), kChoose, this);
     ComPort->setFont(arial(9));
     ComPort->setMinimumWidth(90);
+    labelList(Label4, ComPort);
     Command1 = makeButton(QStringLiteral("Command1"), QStringLiteral("Auto Scan"),
                           QStringLiteral("自動掃描"), 9, this);
     Command3 = makeButton(QStringLiteral("Command3"), QStringLiteral("Open COM Port"), QString(),
@@ -148,10 +157,13 @@ void Form1::buildTopRow()
     imgNotConnected = new QLabel(this);
     imgNotConnected->setObjectName(QStringLiteral("imgNotConnected"));
     imgNotConnected->setToolTip(QStringLiteral("ComPort 關閉"));
+    // The discs are the only sign of the port state besides the toggle's caption.
+    imgNotConnected->setAccessibleName(imgNotConnected->toolTip());
     imgNotConnected->setPixmap(disc(QColor(220, 30, 30), dpr));
     imgConnected = new QLabel(this);
     imgConnected->setObjectName(QStringLiteral("imgConnected"));
     imgConnected->setToolTip(QStringLiteral("ComPort 打開"));
+    imgConnected->setAccessibleName(imgConnected->toolTip());
     imgConnected->setPixmap(disc(QColor(30, 190, 50), dpr));
     // Both pictures share one place; the one in front is the one seen.
     m_status = new QStackedWidget(this);
@@ -197,6 +209,10 @@ void Form1::buildPages()
     Command6 =
         makeButton(QStringLiteral("Command6"), QStringLiteral("Data cnt"), QString(), 12, this);
     Command6->setMinimumWidth(89);
+    // Pressing it does nothing, so it is no stop for Tab; a screen reader
+    // still reads it. Its name follows the count it shows.
+    Command6->setFocusPolicy(Qt::NoFocus);
+    Command6->setAccessibleName(QString());
     Label6 = makeLabel(QStringLiteral("V1.3.2"), QStringLiteral("V1.3.2"), 9.75, this);
     Label6->setObjectName(QStringLiteral("Label6"));
     bottom->addWidget(Command6);
@@ -233,10 +249,11 @@ void Form1::buildGeneralPage(QWidget *page)
     };
     int r = 0;
     for (const Row &row : rows) {
-        grid->addWidget(
-            makeLabel(QString::fromUtf8(row.caption), QString::fromUtf8(row.toolTip), 12, frame), r,
-            0);
+        QLabel *label =
+            makeLabel(QString::fromUtf8(row.caption), QString::fromUtf8(row.toolTip), 12, frame);
         *row.list = makeList(row.table, frame);
+        labelList(label, *row.list);
+        grid->addWidget(label, r, 0);
         grid->addWidget(*row.list, r, 1);
         ++r;
     }
@@ -258,10 +275,15 @@ void Form1::buildAdvancedPage(QWidget *page)
         a = makeIdBox(prefix + QLatin1Char('1'), frame);
         b = makeIdBox(prefix + QLatin1Char('2'), frame);
         c = makeIdBox(prefix + QLatin1Char('3'), frame);
-        row->addWidget(a);
-        row->addWidget(b);
-        row->addWidget(c);
-        row->addWidget(makeLabel(QStringLiteral("(0~255)"), QString(), 12, frame));
+        QLabel *range = makeLabel(QStringLiteral("(0~255)"), QString(), 12, frame);
+        int n = 0;
+        for (QLineEdit *box : {a, b, c}) {
+            // Three alike boxes: the frame title and the place tell them apart.
+            box->setAccessibleName(title + QLatin1Char(' ') + QString::number(++n));
+            box->setAccessibleDescription(range->text());
+            row->addWidget(box);
+        }
+        row->addWidget(range);
         row->addStretch(1);
         return frame;
     };
@@ -271,9 +293,11 @@ void Form1::buildAdvancedPage(QWidget *page)
                              SlaveID2, SlaveID3, QStringLiteral("SlaveID")));
 
     auto *modeRow = new QHBoxLayout;
-    modeRow->addWidget(
-        makeLabel(QStringLiteral("Pair Mode"), QStringLiteral("配對模式"), 12, page));
+    QLabel *modeLabel =
+        makeLabel(QStringLiteral("Pair Mode"), QStringLiteral("配對模式"), 12, page);
     PairMode = makeList(SettingCodec::PairMode, page);
+    labelList(modeLabel, PairMode);
+    modeRow->addWidget(modeLabel);
     modeRow->addWidget(PairMode, 1);
     outer->addLayout(modeRow);
     Command4 =
@@ -288,9 +312,11 @@ void Form1::buildAdvanced2Page(QWidget *page)
     auto *frame = new QGroupBox(page);
     frame->setObjectName(QStringLiteral("Frame4"));
     auto *row = new QHBoxLayout(frame);
-    row->addWidget(makeLabel(QStringLiteral("Receive Timeout"), QStringLiteral("RF 接收端延遲時間"),
-                             12, frame));
+    QLabel *label = makeLabel(QStringLiteral("Receive Timeout"),
+                              QStringLiteral("RF 接收端延遲時間"), 12, frame);
     ReceiveTimeout = makeList(SettingCodec::ReceiveTimeout, frame);
+    labelList(label, ReceiveTimeout);
+    row->addWidget(label);
     row->addWidget(ReceiveTimeout, 1);
     outer->addWidget(frame);
     Command7 =
@@ -305,6 +331,13 @@ void Form1::buildReadSettingPage(QWidget *page)
     Text1 = new LogView(m_log, page);
     Text1->setFont(arial(12));
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Read-only, yet a keyboard or screen reader user must be able to move
+    // through the text; Tab must still leave it.
+    Text1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    Text1->setTabChangesFocus(true);
+    Text1->setFocusPolicy(Qt::StrongFocus);
+    // It has no caption of its own; the page title names it.
+    Text1->setAccessibleName(SSTab1->tabText(SSTab1->indexOf(page)));
     outer->addWidget(Text1, 1);
     auto *buttons = new QHBoxLayout;
     Command5 = makeButton(QStringLiteral("Command5"), QStringLiteral("Clear Data"),
@@ -315,6 +348,35 @@ void Form1::buildReadSettingPage(QWidget *page)
     buttons->addStretch(1);
     buttons->addWidget(CmdSave);
     outer->addLayout(buttons);
+}
+
+void Form1::setTabOrders()
+{
+    // One chain for the window: the top row, the tab bar, then each page in
+    // reading order. Tab skips the pages not in front, so it runs from the
+    // tab bar through the page in front and back round to the top row.
+    QWidget *const chain[] = {
+        ComPort,   Command1,       Command3,  SSTab1,     baudrate, ParityBit,  DataBit,
+        StopBit,   TimeOut,        DataRate,  RF_Channel, RF_Power, DataLength, Command2,
+        MasterID1, MasterID2,      MasterID3, SlaveID1,   SlaveID2, SlaveID3,   PairMode,
+        Command4,  ReceiveTimeout, Command7,  Text1,      Command5, CmdSave,
+    };
+    for (std::size_t i = 1; i < std::size(chain); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+void Form1::keyPressEvent(QKeyEvent *event)
+{
+    // The pages handle Ctrl+Tab themselves while focus is inside them; from
+    // the top row the same keys turn the page too.
+    const bool turn = (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) &&
+                      event->modifiers().testFlag(Qt::ControlModifier);
+    if (!turn) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const int step = event->key() == Qt::Key_Backtab ? -1 : 1;
+    SSTab1->setCurrentIndex((SSTab1->currentIndex() + step + SSTab1->count()) % SSTab1->count());
 }
 
 void Form1::wireEvents()
@@ -335,9 +397,25 @@ void Form1::wireEvents()
     connect(m_transaction, &SettingTransaction::timedOut, this, &Form1::OnAckTimeout);
 }
 
+void Form1::buildControls()
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    buildTopRow();
+    buildPages();
+    setTabOrders();
+    wireEvents();
+    // About the designed 417 x 487 pixels at 96 dpi, more if fonts need it.
+    resize(sizeHint().expandedTo(QSize(417, 487)));
+}
+
 void Form1::startUp()
 {
+    // The notice goes up before the controls are built: the window is not
+    // shown until it is dismissed, and building them first only kept the
+    // operator waiting for the notice.
     showBox(QStringLiteral("Please Reset RS232 Brennix Dongle"), QStringLiteral("Notice"));
+    buildControls();
     const std::pair<ChoiceList *, const SettingCodec::ListTable *> lists[] = {
         {baudrate, &SettingCodec::baudrate},
         {ParityBit, &SettingCodec::ParityBit},
@@ -361,6 +439,7 @@ void Form1::showConnected(bool connected)
     m_status->setCurrentWidget(connected ? imgConnected : imgNotConnected);
     Command3->setText(connected ? QStringLiteral("Close COM Port")
                                 : QStringLiteral("Open COM Port"));
+    Command3->setAccessibleName(Command3->text());
 }
 
 void Form1::OnAutoScan()

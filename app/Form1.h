@@ -39,6 +39,9 @@ public:
     explicit Form1(Form1Platform platform, QWidget *parent = nullptr);
     ~Form1() override;
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 public slots:
     void OnAutoScan();
     void OnOpenClose();
@@ -52,12 +55,14 @@ public slots:
     void OnComm(const QByteArray &chunk);
 
 private:
+    void buildControls();
     void buildTopRow();
     void buildPages();
     void buildGeneralPage(QWidget *page);
     void buildAdvancedPage(QWidget *page);
     void buildAdvanced2Page(QWidget *page);
     void buildReadSettingPage(QWidget *page);
+    void setTabOrders();
     void wireEvents();
     void startUp();
     void showConnected(bool connected);

@@ -65,12 +65,15 @@ void Form1LayoutTest::startUpNoticeComesFirst()
     RecordingBoxes boxes;
     boxes.whileOpen = [this](const RecordingBoxes::Shown &) {
         // The notice is up before any list is filled and before the window shows.
-        const auto widgets = QApplication::allWidgets();
+        m_itemsAtNotice = -1;
+        const auto widgets = QApplication::topLevelWidgets();
         for (QWidget *w : widgets) {
-            if (w->objectName() == QLatin1String("baudrate") && w->window() != m_window) {
-                m_itemsAtNotice = static_cast<QComboBox *>(w)->count();
-                m_visibleAtNotice = w->window()->isVisible();
-            }
+            if (!qobject_cast<Form1 *>(w) || w == m_window)
+                continue;
+            m_itemsAtNotice = 0;
+            for (const QComboBox *list : w->findChildren<QComboBox *>())
+                m_itemsAtNotice += list->count();
+            m_visibleAtNotice = w->isVisible();
         }
     };
     Form1 window(testPlatform(boxes, m_save));
