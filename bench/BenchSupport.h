@@ -227,16 +227,6 @@ inline double mbPerSecond(qint64 bytes, qint64 nanoseconds)
     return double(bytes) / (1024.0 * 1024.0) / (double(nanoseconds) / 1e9);
 }
 
-class OneCatalog final : public PortCatalog
-{
-public:
-    explicit OneCatalog(QString path) : m_path(std::move(path)) {}
-    [[nodiscard]] QList<PortEntry> devices() const override { return {{m_path, QString()}}; }
-
-private:
-    QString m_path;
-};
-
 // How long the event loop went without running a 5 ms timer: whatever kept
 // it busy longer than that is a stall the operator would feel.
 class StallMeter

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <utility>
+
 // One serial device the operator can pick. The window lists ports by number;
 // number n is the n-th entry of the catalog captured at the last scan.
 struct PortEntry
@@ -21,6 +23,18 @@ public:
     virtual ~PortCatalog();
     // At most kMaxPortNumber entries; entry n-1 is port number n.
     [[nodiscard]] virtual QList<PortEntry> devices() const = 0;
+};
+
+// A list of devices fixed when it is made: one device named on a command
+// line, or none at all.
+class ListedPortCatalog final : public PortCatalog
+{
+public:
+    explicit ListedPortCatalog(QList<PortEntry> entries = {}) : m_entries(std::move(entries)) {}
+    [[nodiscard]] QList<PortEntry> devices() const override { return m_entries; }
+
+private:
+    QList<PortEntry> m_entries;
 };
 
 // The machine's own serial devices, then the devices advertised by programs

@@ -21,6 +21,10 @@ PtyPair::PtyPair()
         ::tcsetattr(slave, TCSANOW, &tio);
     }
     ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    // A program a test starts must not inherit either end, or the line
+    // would stay up after the test hangs it up.
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slave, F_SETFD, FD_CLOEXEC);
     m_master = master;
     m_slaveKeeper = slave;
     m_slavePath = QString::fromLocal8Bit(name);

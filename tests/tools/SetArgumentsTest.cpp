@@ -1,0 +1,305 @@
+#include "tools/SetArguments.h"
+
+#include "support/TestBytes.h"
+
+#include <QTest>
+
+using namespace SetArguments;
+using Action = Plan::Action;
+
+namespace {
+
+const SettingCodec::ListTable *tableOf(const QString &option)
+{
+    for (const ListOption &o : listOptions()) {
+        if (QLatin1String(o.name) == option)
+            return o.table;
+    }
+    return nullptr;
+}
+
+Parsed parseArgs(const QStringList &arguments)
+{
+    return parse(QStringList{QStringLiteral("vantrel-set")} + arguments);
+}
+
+QByteArray bytesOf(const SettingCodec::ConfigFrame &frame)
+{
+    return {reinterpret_cast<const char *>(frame.data()), qsizetype(frame.size())};
+}
+
+} // namespace
+
+// The command line without the serial line: how values are read, which
+// command lines are refused and why, and which frames a call sends.
+class SetArgumentsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void matchItem_data();
+    void matchItem();
+    void everyListHasOneOption();
+    void helpListsEveryValue();
+    void refusals_data();
+    void refusals();
+    void plans_data();
+    void plans();
+    void idsFollowTheWindowsRule_data();
+    void idsFollowTheWindowsRule();
+};
+
+void SetArgumentsTest::matchItem_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<int>("item"); // -1: refused
+
+    struct Row
+    {
+        const char *name, *option, *value;
+        int item;
+    };
+    const Row rows[] = {
+        {"as shown", "baud", "115200", 7},
+        {"padded", "baud", " 115200 ", 7},
+        {"close but not listed", "baud", "115201", -1},
+        {"leading zero", "baud", "09600", -1},
+        {"prefix of an item", "baud", "1152", -1},
+        {"empty", "baud", "", -1},
+        {"lower case", "parity", "even", 2},
+        {"mixed case", "parity", "oDd", 1},
+        {"initial only", "parity", "e", -1},
+        {"blanks as dashes", "pair", "1-to-multi", 1},
+        {"blanks", "pair", "1 To Multi", 1},
+        {"runs of blanks and tabs", "pair", "  1   to\tmulti ", 1},
+        {"words are no unit", "pair", "1", -1},
+        {"cut short", "pair", "1-to", -1},
+        {"glued words", "pair", "1tomulti", -1},
+        {"double dash", "pair", "1--to-multi", -1},
+        {"number without its unit", "timeout", "300", 3},
+        {"unit glued on", "timeout", "300ms", 3},
+        {"unit after a dash", "timeout", "300-ms", 3},
+        {"unit after a blank, upper case", "timeout", "300 MS", 3},
+        {"wrong unit", "timeout", "300s", -1},
+        {"unit alone", "timeout", "ms", -1},
+        {"receive timeout is its own list", "receive-timeout", "30", 1},
+        {"value of the other time-out list", "receive-timeout", "2", -1},
+        {"negative", "power", "-8", 3},
+        {"negative, unit glued on", "power", "-8dbm", 3},
+        {"negative, unit after a dash", "power", "-8-dBm", 3},
+        {"the sign matters", "power", "8", -1},
+        {"zero", "power", "0", 2},
+        {"k belongs to the number", "data-rate", "250K", 0},
+        {"k cannot be left out", "data-rate", "250", -1},
+        {"top channel", "channel", "15", 15},
+        {"beyond the channels", "channel", "16", -1},
+    };
+    for (const Row &row : rows) {
+        QTest::newRow(row.name) << QString::fromLatin1(row.option) << QString::fromLatin1(row.value)
+                                << row.item;
+    }
+}
+
+void SetArgumentsTest::matchItem()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, value);
+    QFETCH(int, item);
+    const SettingCodec::ListTable *table = tableOf(option);
+    QVERIFY(table);
+    QCOMPARE(SetArguments::matchItem(*table, value).value_or(-1), item);
+}
+
+void SetArgumentsTest::everyListHasOneOption()
+{
+    for (const SettingCodec::ListTable *table : SettingCodec::allLists()) {
+        int options = 0;
+        for (const ListOption &option : listOptions())
+            options += option.table == table;
+        QVERIFY2(options == 1, table->name.data());
+        // Every item can be named by its own text.
+        for (std::size_t i = 0; i < table->items.size(); ++i) {
+            const QString text = QString::fromLatin1(table->items[i].text.data(),
+                                                     qsizetype(table->items[i].text.size()));
+            QCOMPARE(SetArguments::matchItem(*table, text).value_or(-1), int(i));
+        }
+    }
+    QCOMPARE(listOptions().size(), SettingCodec::allLists().size());
+}
+
+void SetArgumentsTest::helpListsEveryValue()
+{
+    const QString help = helpText();
+    for (const ListOption &option : listOptions()) {
+        QVERIFY2(help.contains(QStringLiteral("--%1 VALUE").arg(QLatin1String(option.name))),
+                 option.name);
+        // Wrapping never splits a value such as "17 dBm".
+        const QString flat = help.simplified();
+        for (const QString &item : itemTexts(*option.table))
+            QVERIFY2(help.contains(item), qPrintable(item));
+        QVERIFY(flat.contains(itemTexts(*option.table).join(QStringLiteral(", "))));
+    }
+    for (const char *other : {"--master", "--slave", "--dry-run", "--wait-ms", "--verbose"})
+        QVERIFY2(help.contains(QLatin1String(other)), other);
+    for (const char *status : {"\n  0 ", "\n  1 ", "\n  2 ", "\n  3 "})
+        QVERIFY2(help.contains(QLatin1String(status)), status);
+    // The values sent for lists not given are the unpicked values.
+    QVERIFY(help.contains(QStringLiteral("[9600]")));
+    QVERIFY(help.contains(QStringLiteral("[300 ms]")));
+    for (const QString &line : help.split(QLatin1Char('\n')))
+        QVERIFY2(line.size() <= 79, qPrintable(line));
+}
+
+void SetArgumentsTest::refusals_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("said");
+
+    const QString overRange = QString::fromLatin1(SettingCodec::kOverRangeText.data(),
+                                                  qsizetype(SettingCodec::kOverRangeText.size()));
+    QTest::newRow("no setting") << QStringList{"/dev/ttyUSB0"} << QStringList{"No setting"};
+    QTest::newRow("dry run, no setting") << QStringList{"--dry-run"} << QStringList{"No setting"};
+    QTest::newRow("no device") << QStringList{"--baud", "9600"} << QStringList{"No device"};
+    QTest::newRow("two devices") << QStringList{"/dev/ttyS0", "/dev/ttyS1", "--baud", "9600"}
+                                 << QStringList{"\"/dev/ttyS1\""};
+    QTest::newRow("unknown option")
+        << QStringList{"/dev/ttyS0", "--speed", "9600"} << QStringList{"speed"};
+    QTest::newRow("missing value") << QStringList{"/dev/ttyS0", "--baud"} << QStringList{"--baud"};
+    QTest::newRow("value not listed")
+        << QStringList{"/dev/ttyS0", "--baud", "115201"}
+        << QStringList{"\"115201\"", "1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, "
+                                     "250000, 256000"};
+    QTest::newRow("value of another list") << QStringList{"/dev/ttyS0", "--receive-timeout", "2ms"}
+                                           << QStringList{"--receive-timeout", "10 ms, 30 ms"};
+    QTest::newRow("pair not written out")
+        << QStringList{"/dev/ttyS0", "--pair", "multi"} << QStringList{"1 To 1, 1 To Multi"};
+    QTest::newRow("given twice") << QStringList{"/dev/ttyS0", "--channel", "1", "--channel", "2"}
+                                 << QStringList{"--channel", "more than once"};
+    QTest::newRow("ID over") << QStringList{"/dev/ttyS0", "--master", "1,256,3"}
+                             << QStringList{"\"256\"", overRange};
+    QTest::newRow("ID rounds over") << QStringList{"/dev/ttyS0", "--slave", "1,2,255.5"}
+                                    << QStringList{"--slave", "\"255.5\"", overRange};
+    QTest::newRow("ID negative that rounds to 0")
+        << QStringList{"/dev/ttyS0", "--slave", "-0.4,2,3"} << QStringList{"\"-0.4\"", overRange};
+    QTest::newRow("ID no number") << QStringList{"/dev/ttyS0", "--master", "1,two,3"}
+                                  << QStringList{"\"two\"", overRange};
+    QTest::newRow("ID empty") << QStringList{"/dev/ttyS0", "--master", "1,,3"}
+                              << QStringList{"\"\"", overRange};
+    QTest::newRow("ID in hex") << QStringList{"/dev/ttyS0", "--master", "0x10,2,3"}
+                               << QStringList{"\"0x10\"", overRange};
+    QTest::newRow("two IDs") << QStringList{"/dev/ttyS0", "--master", "1,2"}
+                             << QStringList{"three IDs", "\"1,2\""};
+    QTest::newRow("four IDs") << QStringList{"/dev/ttyS0", "--slave", "1,2,3,4"}
+                              << QStringList{"three IDs"};
+    QTest::newRow("bad ID behind good settings")
+        << QStringList{"/dev/ttyS0", "--baud",   "9600",  "--receive-timeout",
+                       "300",        "--master", "1,2,-1"}
+        << QStringList{"\"-1\""};
+    QTest::newRow("wait of zero") << QStringList{"/dev/ttyS0", "--baud", "9600", "--wait-ms", "0"}
+                                  << QStringList{"--wait-ms"};
+    QTest::newRow("wait no number")
+        << QStringList{"/dev/ttyS0", "--baud", "9600", "--wait-ms", "2.5s"}
+        << QStringList{"\"2.5s\""};
+}
+
+void SetArgumentsTest::refusals()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, said);
+    const Parsed parsed = parseArgs(arguments);
+    QVERIFY(!parsed.plan);
+    for (const QString &part : said)
+        QVERIFY2(parsed.error.contains(part), qPrintable(parsed.error));
+}
+
+void SetArgumentsTest::plans_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QStringList>("pages");
+    QTest::addColumn<int>("waitMs");
+    QTest::addColumn<bool>("verbose");
+
+    QTest::newRow("device path") << QStringList{"/dev/ttyUSB0", "--channel", "3"} << Action::Send
+                                 << "/dev/ttyUSB0" << QStringList{"General"} << 2500 << false;
+    QTest::newRow("bare device name") << QStringList{"ttyUSB1", "--channel", "3"} << Action::Send
+                                      << "/dev/ttyUSB1" << QStringList{"General"} << 2500 << false;
+    QTest::newRow("page order, not argument order")
+        << QStringList{"--receive-timeout", "50", "--slave", "1,2,3", "--power", "0", "/dev/x"}
+        << Action::Send << "/dev/x" << QStringList{"General", "Advanced", "Advanced 2"} << 2500
+        << false;
+    QTest::newRow("IDs alone make the Advanced frame")
+        << QStringList{"--dry-run", "--master", "1,2,3"} << Action::DryRun << QString()
+        << QStringList{"Advanced"} << 2500 << false;
+    QTest::newRow("dry run may name a device")
+        << QStringList{"--dry-run", "/dev/ttyS0", "--receive-timeout", "50ms"} << Action::DryRun
+        << "/dev/ttyS0" << QStringList{"Advanced 2"} << 2500 << false;
+    QTest::newRow("option with equals sign")
+        << QStringList{"/dev/x", "--power=-8", "--wait-ms=300", "--verbose"} << Action::Send
+        << "/dev/x" << QStringList{"General"} << 300 << true;
+    QTest::newRow("help wins") << QStringList{"--baud", "nonsense", "--help"} << Action::Help
+                               << QString() << QStringList() << 2500 << false;
+}
+
+void SetArgumentsTest::plans()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(Action, action);
+    QFETCH(QString, device);
+    QFETCH(QStringList, pages);
+    QFETCH(int, waitMs);
+    QFETCH(bool, verbose);
+
+    const Parsed parsed = parseArgs(arguments);
+    QVERIFY2(parsed.plan, qPrintable(parsed.error));
+    QCOMPARE(parsed.plan->action, action);
+    QCOMPARE(parsed.plan->device, device);
+    QStringList named;
+    for (const PageFrame &frame : parsed.plan->frames)
+        named << pageName(frame.page);
+    QCOMPARE(named, pages);
+    QCOMPARE(parsed.plan->waitMs, waitMs);
+    QCOMPARE(parsed.plan->verbose, verbose);
+}
+
+void SetArgumentsTest::idsFollowTheWindowsRule_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<int>("byte"); // -1: refused
+
+    QTest::newRow("initial text") << "000" << 0;
+    QTest::newRow("top") << "255" << 255;
+    QTest::newRow("fraction below the top") << "255.4" << 255;
+    QTest::newRow("half at the top") << "255.5" << -1;
+    QTest::newRow("half to even, down") << "0.5" << 0;
+    QTest::newRow("half to even, up") << "1.5" << 2;
+    QTest::newRow("blanks around") << " 7 " << 7;
+    QTest::newRow("plus sign") << "+3" << 3;
+    QTest::newRow("small negative") << "-0.4" << -1;
+    QTest::newRow("exponent") << "1e2" << -1;
+}
+
+void SetArgumentsTest::idsFollowTheWindowsRule()
+{
+    QFETCH(QString, id);
+    QFETCH(int, byte);
+    const QByteArray text = id.toUtf8();
+    const auto windowByte =
+        SettingCodec::idByte(std::string_view(text.constData(), std::size_t(text.size())));
+    QCOMPARE(windowByte ? int(*windowByte) : -1, byte);
+
+    const Parsed parsed = parseArgs({"--dry-run", "--slave", "9,9," + id});
+    if (byte < 0) {
+        QVERIFY(!parsed.plan);
+        return;
+    }
+    QVERIFY2(parsed.plan, qPrintable(parsed.error));
+    QCOMPARE(parsed.plan->frames.size(), 1);
+    QCOMPARE(bytesOf(parsed.plan->frames.first().frame).toHex(' '),
+             TestBytes::hex("98 95 94 00 54 00 00 00 54 09 09").append(char(byte)).toHex(' '));
+}
+
+QTEST_APPLESS_MAIN(SetArgumentsTest)
+#include "SetArgumentsTest.moc"
