@@ -3,7 +3,9 @@
 #include "app/SaveDialog.h"
 
 #include <QApplication>
+#include <QDirIterator>
 #include <QGuiApplication>
+#include <QIcon>
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +39,15 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
     QApplication::setApplicationVersion(QStringLiteral("1.3.2"));
+    // Wayland compositors find the window's icon and name through the
+    // desktop entry of this id; X11 gets every size of the embedded icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.vantrel.Vantrel"));
+    QIcon icon;
+    QDirIterator icons(QStringLiteral(":/icons/hicolor"), {QStringLiteral("*.png")}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (icons.hasNext())
+        icon.addFile(icons.next());
+    QApplication::setWindowIcon(icon);
 
     QtMessageBoxes boxes;
     QtSaveDialog saveDialog;

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing on Debian 12, builds, then runs the program or the tests.
 #   setup.sh run    build and start the program
-#   setup.sh test   build and run the whole test suite, then the same suite
-#                   built with AddressSanitizer + UndefinedBehaviorSanitizer,
-#                   then a short run of every fuzz target
+#   setup.sh test   build and run the whole test suite, build the Debian
+#                   package, check it and start the packaged program, then run the same suite built with
+#                   AddressSanitizer + UndefinedBehaviorSanitizer, then give
+#                   every fuzz target a short run
 #   setup.sh asan   only the sanitizer build and its test run
 #   setup.sh fuzz   only the fuzz build and its short run
+#   setup.sh package
+#                   build and make the Debian package (in the build folder)
 set -euo pipefail
 
 mode=${1:-run}
@@ -15,9 +18,9 @@ asan_build=${VANTREL_ASAN_BUILD_DIR:-$here/build-asan}
 fuzz_build=${VANTREL_FUZZ_BUILD_DIR:-$here/build-fuzz}
 
 case "$mode" in
-run | test | asan | fuzz) ;;
+run | test | asan | fuzz | package) ;;
 *)
-    echo "usage: $0 run|test|asan|fuzz" >&2
+    echo "usage: $0 run|test|asan|fuzz|package" >&2
     exit 2
     ;;
 esac
@@ -27,6 +30,18 @@ packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev
 # libFuzzer ships in clang's runtime package, which clang only recommends.
 if [ "$mode" = test ] || [ "$mode" = fuzz ]; then
     packages+=(clang-14 libclang-rt-14-dev)
+fi
+# cpack finds the programs with file and their library packages with
+# dpkg-shlibdeps. In the test run lintian checks the package, the next three
+# validate the desktop data, and the last two let the package's smoke run
+# find the window and read its icon.
+if [ "$mode" = test ] || [ "$mode" = package ]; then
+    packages+=(dpkg-dev file)
+fi
+if [ "$mode" = test ]; then
+    packages+=(lintian desktop-file-utils appstream librsvg2-bin xdotool x11-utils)
+    # Only so that the start-up bench is compiled (and kept compiling) too.
+    packages+=(libxcb1-dev libxcb-xtest0-dev)
 fi
 missing=()
 for p in "${packages[@]}"; do
@@ -52,6 +67,20 @@ stage() {
 normal_tests() {
     stage "Tests, normal build ($build)"
     (cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300)
+}
+
+package_build() {
+    stage "Debian package ($build)"
+    rm -f "$build"/vantrel_*.deb
+    (cd "$build" && cpack -G DEB)
+    deb=$(ls "$build"/vantrel_*.deb)
+}
+
+package_check() {
+    stage "Package check: file list, Depends, version, lintian ($deb)"
+    bash "$here/packaging/check-deb.sh" "$deb"
+    stage "Package smoke run: the packaged program on a virtual display"
+    bash "$here/packaging/smoke-deb.sh" "$deb"
 }
 
 # Reports go to files, so that one from a helper program the tests start
@@ -102,7 +131,7 @@ fuzz_smoke() {
     grep -E 'Testing: |Done [0-9]+ runs' "$fuzz_build/Testing/Temporary/LastTest.log"
 }
 
-if [ "$mode" = run ] || [ "$mode" = test ]; then
+if [ "$mode" = run ] || [ "$mode" = test ] || [ "$mode" = package ]; then
     cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_WERROR=$werror
     cmake --build "$build" -j"$jobs"
 fi
@@ -119,6 +148,8 @@ run)
     ;;
 test)
     normal_tests
+    package_build
+    package_check
     asan_tests
     fuzz_smoke
     ;;
@@ -127,5 +158,10 @@ asan)
     ;;
 fuzz)
     fuzz_smoke
+    ;;
+package)
+    package_build
+    echo "Package: $deb"
+    echo "Install it with: sudo apt install $deb"
     ;;
 esac
