@@ -157,9 +157,14 @@ std::optional<double> parseIdValue(std::string_view text)
 std::optional<std::uint8_t> idByte(std::string_view text)
 {
     const std::optional<double> value = parseIdValue(text);
-    // A negative entry is refused even when it would round to 0; at the top,
-    // a fraction that still rounds to 255 is taken (255.4), 255.5 is not.
-    if (!value || *value < 0 || *value >= 255.5)
+    // The range is checked on the number as typed, before rounding: -0.4 and
+    // 255.4 are refused although they would round into 0..255.
+    if (!value || *value < 0 || *value > 255)
+        return std::nullopt;
+    // A double cannot tell 255.0000000000000001 from 255; its digits can.
+    const std::size_t point = text.find('.');
+    if (*value == 255 && point != std::string_view::npos &&
+        text.find_first_of("123456789", point) != std::string_view::npos)
         return std::nullopt;
     // Half to even, independent of the floating-point environment.
     const double down = std::floor(*value);

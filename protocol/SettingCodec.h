@@ -83,7 +83,7 @@ BuildPairFrame(int pairModeChoice, const IdTexts &masterTexts, const IdTexts &sl
 [[nodiscard]] std::optional<double> parseIdValue(std::string_view text);
 
 // The byte for an ID text, or nullopt when it is no number or out of range:
-// below 0 as typed, or above 255 once rounded half to even.
+// below 0 or above 255 as typed. In range, a fraction rounds half to even.
 [[nodiscard]] std::optional<std::uint8_t> idByte(std::string_view text);
 
 inline constexpr std::string_view kOverRangeText =

@@ -179,8 +179,11 @@ void SettingCodecTest::pairFrame_data()
                                   << hex("98 95 94 00 54 FF 00 00 54 00 00 FF");
     QTest::newRow("256 refused") << 0 << QStringList{"0", "0", "0", "0", "256", "0"} << refused;
     QTest::newRow("-1 refused") << 0 << QStringList{"-1", "0", "0", "0", "0", "0"} << refused;
-    QTest::newRow("255.4 rounds down") << 0 << QStringList{"255.4", "0", "0", "0", "0", "0"}
-                                       << hex("98 95 94 00 54 FF 00 00 54 00 00 00");
+    QTest::newRow("255.4 refused") << 0 << QStringList{"255.4", "0", "0", "0", "0", "0"} << refused;
+    QTest::newRow("255 and a tiny fraction refused")
+        << 0 << QStringList{"0", "255.00000000000000000001", "0", "0", "0", "0"} << refused;
+    QTest::newRow("255.000 accepted") << 0 << QStringList{"0", "0", "0", "0", "0", "255.000"}
+                                      << hex("98 95 94 00 54 00 00 00 54 00 00 FF");
     QTest::newRow("255.5 refused") << 0 << QStringList{"255.5", "0", "0", "0", "0", "0"} << refused;
     QTest::newRow("halves to even") << 0 << QStringList{"0.5", "1.5", "2.5", ".5", "3.5", "254.5"}
                                     << hex("98 95 94 00 54 00 02 02 54 00 04 FE");

@@ -16,7 +16,7 @@ struct FrameCase
     QStringList arguments;                     // vantrel-set's settings, without a device
     QList<std::pair<const char *, int>> picks; // list object name, item index; others unpicked
     // The six ID boxes (MasterID1..SlaveID3) as typed; empty leaves them at
-    // "000". The boxes take three characters, so "255.4" cannot be typed
+    // "000". The boxes take three characters, so "254.5" cannot be typed
     // there: such a case types the three-character text of the same byte.
     QStringList ids;
     QByteArray frame;
@@ -95,10 +95,10 @@ inline QList<FrameCase> frameCases()
          {"255", "0", "17", "000", "000", "000"},
          hex("98 95 94 00 54 FF 00 11 54 00 00 00")},
         {"pair, fractions at the edges",
-         {"--pair", "1-TO-MULTI", "--master", "255.4,0.5,1.5", "--slave", "2.5,254.5,0.4"},
+         {"--pair", "1-TO-MULTI", "--master", "254.5,0.5,1.5", "--slave", "2.5,255,0.4"},
          {{"PairMode", 1}},
-         {"255", "0.5", "1.5", "2.5", "254", "0.4"},
-         hex("98 95 94 01 54 FF 00 02 54 02 FE 00")},
+         {"254", "0.5", "1.5", "2.5", "255", "0.4"},
+         hex("98 95 94 01 54 FE 00 02 54 02 FF 00")},
         {"receive timeout, number alone",
          {"--receive-timeout", "300"},
          {{"ReceiveTimeout", 5}},

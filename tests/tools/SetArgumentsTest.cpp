@@ -271,7 +271,8 @@ void SetArgumentsTest::idsFollowTheWindowsRule_data()
 
     QTest::newRow("initial text") << "000" << 0;
     QTest::newRow("top") << "255" << 255;
-    QTest::newRow("fraction below the top") << "255.4" << 255;
+    QTest::newRow("fraction above the top") << "255.4" << -1;
+    QTest::newRow("half below the top") << "254.5" << 254;
     QTest::newRow("half at the top") << "255.5" << -1;
     QTest::newRow("half to even, down") << "0.5" << 0;
     QTest::newRow("half to even, up") << "1.5" << 2;

@@ -236,6 +236,8 @@ void VantrelSetTest::refusedSendsNothing_data()
         << QStringList{"--channel", "5", "--master", "1,2,256"}
         << QByteArray("\"256\" is refused.\nOver Range!!\nCheck the setting value required "
                       "between 0 to 255\n");
+    QTest::newRow("ID over range before rounding")
+        << QStringList{"--master", "255.4,0,0"} << QByteArray("\"255.4\" is refused.\nOver Range!!");
     QTest::newRow("ID not a number") << QStringList{"--slave", "a,b,c"} << QByteArray("\"a\"");
     QTest::newRow("value not listed")
         << QStringList{"--receive-timeout", "300", "--power", "20"} << QByteArray("-8 dBm");
