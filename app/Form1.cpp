@@ -486,6 +486,7 @@ void Form1::OnOpenClose()
 
 void Form1::ClosePortIfOpen()
 {
+    deliverBacklog();
     if (MSComm1->isOpen())
         MSComm1->close();
     logHeldBytes();
@@ -494,22 +495,24 @@ void Form1::ClosePortIfOpen()
 
 void Form1::onPortLost(const QString &reason)
 {
-    // The link has closed the port already; say so once.
+    // The link has closed the port already; say so once, after what came
+    // before the loss.
     logHeldBytes();
     showConnected(false);
-    showBox(reason, QStringLiteral("Warning"));
+    reportInTurn(reason, QStringLiteral("Warning"));
 }
 
 void Form1::logHeldBytes()
 {
-    const QByteArray held = m_transaction->releaseHeld();
-    if (!held.isEmpty())
-        AppendLog(held);
+    logArrival(m_transaction->releaseHeld());
 }
 
 void Form1::runSetting(const SettingTransaction::FrameBuilder &build)
 {
+    // What arrived before the press is logged, and its verdict given, first.
+    deliverBacklog();
     const SettingTransaction::SendOutcome outcome = m_transaction->send(build);
+    logArrival(outcome.released);
     switch (outcome.result) {
     case SettingTransaction::SendResult::PortClosed:
         showBox(QStringLiteral("Please Open COM Port"), QStringLiteral("Notice"));
@@ -568,39 +571,77 @@ void Form1::OnReceiveTimeoutSetting()
 
 void Form1::OnAckTimeout()
 {
-    if (m_boxesOpen > 0) {
-        m_failDue = true;
-        return;
-    }
     logHeldBytes();
-    showBox(QStringLiteral("Setting Fail !!"), QStringLiteral("Warning"));
+    reportInTurn(QStringLiteral("Setting Fail !!"), QStringLiteral("Warning"));
 }
 
 void Form1::showBox(const QString &text, const QString &title)
 {
     // One box at a time: a box's event loop must not open another on top of
     // it (the operator would read the newer verdict first). While it is open,
-    // chunks and a lost port wait in the link and a time-out waits here; each
-    // is reported in turn once the box is closed.
+    // what arrives and what falls due waits in the backlog, and is shown in
+    // turn once the box is closed.
     ++m_boxesOpen;
-    MSComm1->holdDelivery(true);
     m_platform.boxes->show(text, title);
-    if (--m_boxesOpen > 0)
-        return;
-    MSComm1->holdDelivery(false);
-    if (std::exchange(m_failDue, false))
-        OnAckTimeout();
+    if (--m_boxesOpen == 0)
+        deliverBacklog();
 }
 
 void Form1::OnComm(const QByteArray &chunk)
 {
+    // Judged as it arrives, whatever box is open: an acknowledgement that
+    // came before the deadline counts, even if showing it has to wait.
     bool acknowledged = false;
     const QByteArray toLog = m_transaction->takeChunk(chunk, &acknowledged);
     // The operator hears of the acknowledgement before its bytes reach the log.
     if (acknowledged)
-        showBox(QStringLiteral("Setting OK !!"), QStringLiteral("Notice"));
-    if (!toLog.isEmpty())
-        AppendLog(toLog);
+        reportInTurn(QStringLiteral("Setting OK !!"), QStringLiteral("Notice"));
+    logArrival(toLog);
+}
+
+void Form1::logArrival(QByteArrayView bytes)
+{
+    if (m_backlog.isEmpty() && m_boxesOpen == 0) {
+        if (!bytes.isEmpty())
+            AppendLog(bytes);
+        return;
+    }
+    m_backlog.appendChunk(bytes);
+}
+
+void Form1::reportInTurn(const QString &text, const QString &title)
+{
+    m_backlog.appendNotice([this, text, title] { showBox(text, title); });
+    // Not from inside the link's signal: a box's event loop there would
+    // hold up the link's deliveries.
+    scheduleBacklog();
+}
+
+void Form1::scheduleBacklog()
+{
+    if (std::exchange(m_backlogPosted, true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_backlogPosted = false;
+            deliverBacklog();
+        },
+        Qt::QueuedConnection);
+}
+
+void Form1::deliverBacklog()
+{
+    if (m_boxesOpen > 0 || m_draining)
+        return;
+    m_draining = true;
+    while (!m_backlog.isEmpty()) {
+        const ReceiveBacklog::Notice notice = m_backlog.applyUntilNotice(m_log);
+        Text1->scheduleSync();
+        if (notice)
+            notice(); // a box: what arrives meanwhile joins the backlog
+    }
+    m_draining = false;
 }
 
 void Form1::AppendLog(QByteArrayView chunk)
@@ -611,6 +652,7 @@ void Form1::AppendLog(QByteArrayView chunk)
 
 void Form1::OnClearData()
 {
+    deliverBacklog();
     m_log.clearData();
     Text1->syncNow();
 }
@@ -623,6 +665,8 @@ void Form1::OnSaveAs()
         initialSaveFolder(QCoreApplication::applicationDirPath()),
     };
     const QString path = m_platform.saveDialog->askFileName(request);
+    // What arrived while the dialog was open goes into the file too.
+    deliverBacklog();
     if (path.isEmpty()) {
         showBox(QStringLiteral("Saved Failure !!"), QStringLiteral("Warning"));
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "log/ReceiveBacklog.h"
 #include "log/ReceiveLog.h"
 #include "protocol/SettingTransaction.h"
 #include "serial/PortCatalog.h"
@@ -72,13 +73,20 @@ private:
     void onPortLost(const QString &reason);
     void logHeldBytes();
     void showBox(const QString &text, const QString &title);
+    void logArrival(QByteArrayView bytes);
+    void reportInTurn(const QString &text, const QString &title);
+    void scheduleBacklog();
+    void deliverBacklog();
 
     Form1Platform m_platform;
     ReceiveLog m_log;
+    // Arrivals and verdicts waiting for the box in front to close.
+    ReceiveBacklog m_backlog{m_log};
     SerialLink *MSComm1 = nullptr;
     SettingTransaction *m_transaction = nullptr;
     int m_boxesOpen = 0;
-    bool m_failDue = false; // Timer3 ticked while a box was open
+    bool m_backlogPosted = false;
+    bool m_draining = false;
 
     // Top row
     QLabel *Label4 = nullptr;

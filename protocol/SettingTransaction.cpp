@@ -27,11 +27,12 @@ SettingTransaction::SendOutcome SettingTransaction::send(const FrameBuilder &bui
     const std::optional<SettingCodec::ConfigFrame> frame = build();
     if (!frame)
         return {SendResult::OverRange, {}};
+    QByteArray released = releaseHeld();
     QString error;
     if (!m_link.writeFrame(*frame, &error))
-        return {SendResult::WriteFailed, error};
+        return {SendResult::WriteFailed, error, std::move(released)};
     Timer3->start();
-    return {SendResult::Sent, {}};
+    return {SendResult::Sent, {}, std::move(released)};
 }
 
 QByteArray SettingTransaction::takeChunk(QByteArray chunk, bool *acknowledged)
@@ -86,6 +87,11 @@ void SettingTransaction::setTimeoutInterval(int milliseconds)
 
 void SettingTransaction::onTimer3()
 {
+    // The tick and the line's data may be due in the same turn of the event
+    // loop: an acknowledgement already in the line came before the deadline.
+    m_link.deliverWaiting();
+    if (!Timer3->isActive())
+        return; // acknowledged by what was waiting
     Timer3->stop();
     emit timedOut();
 }

@@ -30,6 +30,9 @@ public:
     {
         SendResult result;
         QString error; // the write failure's reason
+        // A lone 0x55 held back for the previous frame: it belongs to the log
+        // before the new exchange, never to the new frame's answer.
+        QByteArray released = {};
     };
     using FrameBuilder = std::function<std::optional<SettingCodec::ConfigFrame>()>;
 
@@ -51,7 +54,8 @@ public:
     void setTimeoutInterval(int milliseconds);
 
 signals:
-    // Timer3 ticked: no acknowledgement came. Timer3 is stopped.
+    // Timer3 ticked and nothing the line had received by then acknowledged
+    // the frame. Timer3 is stopped.
     void timedOut();
 
 private:

@@ -233,7 +233,7 @@ void SerialLink::onReadyRead()
 {
     // Only read and queue here: the window may open a modal box for a chunk,
     // and that must not happen inside QSerialPort's own signal.
-    if (readIntoQueue(false))
+    if (readIntoQueue())
         scheduleDelivery();
 }
 
@@ -269,7 +269,7 @@ void SerialLink::closePort()
 {
     if (MSComm1->isOpen()) {
         // Bytes already read from the line are delivered, not dropped.
-        if (readIntoQueue(true))
+        if (readIntoQueue())
             scheduleDelivery();
         MSComm1->close();
     }
@@ -277,15 +277,15 @@ void SerialLink::closePort()
     m_number = 0;
     m_location.clear();
     m_lossPending = false;
+    m_bytesRead = 0;
 }
 
-bool SerialLink::readIntoQueue(bool evenIfFull)
+bool SerialLink::readIntoQueue()
 {
-    if (!evenIfFull && m_pendingBytes >= kPendingLimit)
-        return false; // paused: QSerialPort stops reading once its buffer is full
     QByteArray chunk = MSComm1->readAll();
     if (chunk.isEmpty())
         return false;
+    m_bytesRead += chunk.size();
     enqueue({std::move(chunk), std::nullopt});
     return true;
 }
@@ -304,11 +304,11 @@ void SerialLink::scheduleDelivery()
     QMetaObject::invokeMethod(this, &SerialLink::deliver, Qt::QueuedConnection);
 }
 
-void SerialLink::holdDelivery(bool hold)
+void SerialLink::deliverWaiting()
 {
-    m_held = hold;
-    if (!hold)
-        scheduleDelivery();
+    if (MSComm1->isOpen() && !m_lossPending)
+        readIntoQueue();
+    deliver();
 }
 
 void SerialLink::deliver()
@@ -316,15 +316,11 @@ void SerialLink::deliver()
     m_deliveryPosted = false;
     // A handler's nested event loop may bring us here again; the outer call
     // goes on draining in order once that handler returns.
-    if (m_delivering || m_held)
+    if (m_delivering)
         return;
     m_delivering = true;
     const QPointer<SerialLink> alive(this);
-    for (;;) {
-        // QSerialPort does not signal again for bytes that came while reading
-        // was paused: fetch them once the queue is empty.
-        if (m_inbox.empty() && !(MSComm1->isOpen() && readIntoQueue(false)))
-            break;
+    while (!m_inbox.empty()) {
         Inbound item = std::move(m_inbox.front());
         m_inbox.pop_front();
         m_pendingBytes -= item.chunk.size();

@@ -53,16 +53,14 @@ public:
     [[nodiscard]] std::optional<PortEntry> device(int number) const;
 
     bool writeFrame(const SettingCodec::ConfigFrame &frame, QString *error) override;
+    void deliverWaiting() override;
 
-    // Received bytes waiting for delivery. Beyond the limit the link stops
-    // reading and the bytes wait in the port and the kernel (a modal box may
-    // hold delivery up for long).
-    static constexpr qsizetype kPendingLimit = 64 * 1024;
+    // Received bytes read from the line but not yet delivered. The line is
+    // read whenever it has data, also while a handler runs a nested event
+    // loop: a UART without flow control loses what is left unread.
     [[nodiscard]] qsizetype pendingBytes() const { return m_pendingBytes; }
-
-    // While held (the window has a box open), chunks and a loss wait in the
-    // queue; releasing delivers them in order.
-    void holdDelivery(bool hold);
+    // Bytes read from the device since it was opened.
+    [[nodiscard]] qint64 bytesRead() const { return m_bytesRead; }
 
 signals:
     // One per read, in arrival order; never emitted while a handler of an
@@ -84,7 +82,7 @@ private:
     void closeLostPort();
     void scheduleDelivery();
     void deliver();
-    bool readIntoQueue(bool evenIfFull);
+    bool readIntoQueue();
     void enqueue(Inbound item);
     void closePort();
     [[nodiscard]] QString currentDeviceName() const;
@@ -102,7 +100,7 @@ private:
     qsizetype m_pendingBytes = 0;
     bool m_deliveryPosted = false;
     bool m_delivering = false;
-    bool m_held = false;
+    qint64 m_bytesRead = 0;
 
     bool m_writing = false;
     QSerialPort::SerialPortError m_writeError = QSerialPort::NoError;

@@ -101,3 +101,27 @@ qsizetype PtyPair::fillLine()
     ::fcntl(m_slaveKeeper, F_SETFL, flags);
     return total;
 }
+
+BackgroundWriter::BackgroundWriter(int fd, QByteArray data) : m_data(std::move(data))
+{
+    m_thread = std::thread([this, fd] {
+        qsizetype written = 0;
+        while (written < m_data.size() && !m_stop) {
+            const ssize_t n =
+                ::write(fd, m_data.constData() + written, size_t(m_data.size() - written));
+            if (n > 0) {
+                written += n;
+            } else {
+                pollfd p{fd, POLLOUT, 0};
+                ::poll(&p, 1, 50);
+            }
+        }
+        m_done = written == m_data.size();
+    });
+}
+
+BackgroundWriter::~BackgroundWriter()
+{
+    m_stop = true;
+    m_thread.join();
+}

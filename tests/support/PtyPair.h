@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
+#include <thread>
+
 // A real pseudo-terminal: the program under test opens slavePath() with a
 // QSerialPort, the test plays the far end (the dongle) through the master.
 class PtyPair
@@ -41,4 +44,25 @@ private:
     int m_slaveKeeper = -1; // keeps the slave side alive between opens
     QString m_slavePath;
     QByteArray m_received;
+};
+
+// Writes data to fd from another thread, waiting whenever the line is full,
+// as a far end that keeps talking whatever the program does. Stops early
+// when destroyed.
+class BackgroundWriter
+{
+public:
+    BackgroundWriter(int fd, QByteArray data);
+    ~BackgroundWriter();
+    BackgroundWriter(const BackgroundWriter &) = delete;
+    BackgroundWriter &operator=(const BackgroundWriter &) = delete;
+
+    // All of data went into the line.
+    [[nodiscard]] bool done() const { return m_done; }
+
+private:
+    QByteArray m_data;
+    std::atomic<bool> m_stop = false;
+    std::atomic<bool> m_done = false;
+    std::thread m_thread;
 };
