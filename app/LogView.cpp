@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QGlyphRun>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextLayout>
@@ -39,6 +40,29 @@ constexpr char16_t displayChar(unsigned char byte, LogView::ControlGlyphs glyphs
     if (byte >= 0x80 && byte < 0xA0)
         return kReplacement;
     return byte;
+}
+
+constexpr char16_t copiedChar(unsigned char byte, LogView::ControlGlyphs glyphs)
+{
+    if (byte < 0x20 && byte != '\t' && byte != '\r' && byte != '\n')
+        return displayChar(byte, glyphs);
+    return byte;
+}
+
+// A document character whose byte the log no longer holds: the drawing
+// characters go back to their bytes; a replaced byte stays replaced.
+QChar undrawn(QChar c)
+{
+    switch (c.unicode()) {
+    case QChar::ParagraphSeparator:
+        return u'\n';
+    case kCrShownAs:
+        return u'\r';
+    case kDeleteShownAs:
+        return QChar(0x7F);
+    default:
+        return c;
+    }
 }
 
 // True when the font, or a fallback font the system picks for it, has a
@@ -139,6 +163,36 @@ QString LogView::displayText(QByteArrayView bytes, ControlGlyphs glyphs)
     for (const char c : bytes)
         *out++ = displayChar(static_cast<unsigned char>(c), glyphs);
     return text;
+}
+
+QString LogView::copiedText(int from, int to) const
+{
+    QString text;
+    text.reserve(std::max(0, to - from));
+    // The document may lag behind the log until the next catch-up: bytes
+    // still in the log come from it, older ones back from what is drawn.
+    const bool sameLog = m_log.generation() == m_generation;
+    const QByteArray &bytes = m_log.text();
+    for (int at = from; at < to; ++at) {
+        const qint64 position = m_front + at;
+        if (sameLog && position >= m_log.frontPosition() && position < m_log.endPosition()) {
+            const auto byte =
+                static_cast<unsigned char>(bytes.at(qsizetype(position - m_log.frontPosition())));
+            text.append(QChar(copiedChar(byte, m_controlGlyphs)));
+        } else {
+            text.append(undrawn(document()->characterAt(at)));
+        }
+    }
+    return text;
+}
+
+QMimeData *LogView::createMimeDataFromSelection() const
+{
+    // Plain text only: a rich-text copy would carry the drawing characters.
+    const QTextCursor cursor = textCursor();
+    auto *data = new QMimeData;
+    data->setText(copiedText(cursor.selectionStart(), cursor.selectionEnd()));
+    return data;
 }
 
 void LogView::rebuild()

@@ -40,6 +40,12 @@ public:
                                              ControlGlyphs glyphs = ControlGlyphs::Pictures);
     [[nodiscard]] ControlGlyphs controlGlyphs() const { return m_controlGlyphs; }
 
+    // The text a copy or a drag of document positions [from, to) carries:
+    // the bytes as received, CR LF line ends, every byte from 0x20 up as its
+    // Latin-1 character; only the control bytes text cannot carry copy as
+    // the marks shown for them.
+    [[nodiscard]] QString copiedText(int from, int to) const;
+
 signals:
     // After every catch-up, so other displays of the log (the count caption)
     // can follow at the same pace.
@@ -47,6 +53,7 @@ signals:
 
 protected:
     void changeEvent(QEvent *event) override;
+    QMimeData *createMimeDataFromSelection() const override;
 
 private:
     void rebuild();

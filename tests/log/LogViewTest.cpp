@@ -1,6 +1,9 @@
 #include "app/LogView.h"
 #include "log/ReceiveLog.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -42,6 +45,9 @@ private slots:
     void clearsFollow();
     void scheduledSyncCatchesUp();
     void followsNewestText();
+    void copyGivesTheReceivedText_data();
+    void copyGivesTheReceivedText();
+    void controlBytesCopyAsTheirMarks();
 };
 
 void LogViewTest::displayCharacter_data()
@@ -210,6 +216,54 @@ void LogViewTest::followsNewestText()
     view.syncNow();
     QCOMPARE(bar->value(), bar->maximum());
     QVERIFY(view.cursorRect().bottom() <= view.viewport()->height());
+}
+
+void LogViewTest::copyGivesTheReceivedText_data()
+{
+    QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<QByteArray>("laterUnsynced"); // arrives after the selection, not yet shown
+    QTest::addColumn<QString>("copied");
+
+    QTest::newRow("line ends and tab") << QByteArray("AB\r\nC\tD\rE\nF") << QByteArray()
+                                       << QStringLiteral("AB\r\nC\tD\r\nEF");
+    QTest::newRow("Latin-1 from 0x7F up")
+        << QByteArray("\x7F\x80\x9F\xA0\xE9\xFF") << QByteArray()
+        << QString::fromLatin1("\x7F\x80\x9F\xA0\xE9\xFF");
+    // Selected, then trimmed out of the log before the view caught up.
+    QTest::newRow("trimmed before the view caught up")
+        << QByteArray("x\xA0y\r\n") + QByteArray(5000, '.') << QByteArray(12000, '-')
+        << QString::fromLatin1("x\xA0y\r\n") + QString(5000, u'.');
+}
+
+void LogViewTest::copyGivesTheReceivedText()
+{
+    QFETCH(QByteArray, received);
+    QFETCH(QByteArray, laterUnsynced);
+    QFETCH(QString, copied);
+    ReceiveLog log;
+    log.AppendLog(QByteArray(11000, 'o'));
+    LogView view(log);
+    log.clearText(); // as a Setting does: the count goes on, the text starts anew
+    log.AppendLog(received);
+    view.syncNow();
+
+    QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+    log.AppendLog(laterUnsynced);
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+    QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasHtml());
+}
+
+void LogViewTest::controlBytesCopyAsTheirMarks()
+{
+    ReceiveLog log;
+    const QByteArray controls = QByteArray::fromHex("00011b1f");
+    log.AppendLog(controls);
+    LogView view(log);
+    view.selectAll();
+    view.copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             LogView::displayText(controls, view.controlGlyphs()));
 }
 
 QTEST_MAIN(LogViewTest)
