@@ -451,11 +451,7 @@ void Form1::OnAutoScan()
         numbers << QString::number(port.number);
     ComPort->addItemsInOrder(numbers);
     for (int i = 0; i < result.ports.size(); ++i) {
-        const PortEntry &device = result.ports[i].device;
-        const QString tip = device.description.isEmpty()
-                                ? device.location
-                                : device.location + QStringLiteral(" \u2014 ") + device.description;
-        ComPort->setItemData(i, tip, Qt::ToolTipRole);
+        ComPort->setItemData(i, portToolTip(result.ports[i].device), Qt::ToolTipRole);
         // The open port stays open through a scan; keep it picked so the
         // toggle still closes it.
         if (MSComm1->isOpen() && result.ports[i].number == MSComm1->currentNumber())

@@ -60,6 +60,45 @@ QList<PortEntry> naturalPortOrder(QList<PortEntry> entries)
     return entries;
 }
 
+QList<ScannedPort> PortNumbering::number(const QList<PortEntry> &present)
+{
+    QList<ScannedPort> numbered;
+    for (const PortEntry &device : present) {
+        const QString name = device.stableName();
+        auto known = m_numbers.constFind(name);
+        if (known == m_numbers.cend()) {
+            if (m_lastGiven == kMaxPortNumber)
+                continue;
+            known = m_numbers.insert(name, ++m_lastGiven);
+        }
+        numbered.append({*known, device});
+    }
+    std::sort(numbered.begin(), numbered.end(),
+              [](const ScannedPort &a, const ScannedPort &b) { return a.number < b.number; });
+    // One device listed twice (two names for one path) keeps one number.
+    numbered.erase(std::unique(numbered.begin(), numbered.end(),
+                               [](const ScannedPort &a, const ScannedPort &b) {
+                                   return a.number == b.number;
+                               }),
+                   numbered.end());
+    return numbered;
+}
+
+QString portToolTip(const PortEntry &device)
+{
+    QStringList lines{device.location};
+    if (!device.byId.isEmpty())
+        lines << device.byId;
+    QString usb = device.description;
+    if (!device.serialNumber.isEmpty()) {
+        usb += (usb.isEmpty() ? QStringLiteral("Serial number ") : QStringLiteral(", serial number ")) +
+               device.serialNumber;
+    }
+    if (!usb.isEmpty())
+        lines << usb;
+    return lines.join(QLatin1Char('\n'));
+}
+
 QList<PortEntry> SystemPortCatalog::devices() const
 {
 #ifdef Q_OS_WIN

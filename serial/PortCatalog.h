@@ -6,8 +6,8 @@
 
 #include <utility>
 
-// One serial device the operator can pick. The window lists ports by number;
-// number n is the n-th entry of the catalog captured at the last scan.
+// One serial device the operator can pick. The window lists ports by number
+// (see PortNumbering).
 struct PortEntry
 {
     QString location;     // what QSerialPort opens: "/dev/ttyUSB0", "COM3"
@@ -26,11 +26,38 @@ struct PortEntry
 
 inline constexpr int kMaxPortNumber = 50;
 
+struct ScannedPort
+{
+    int number = 0;
+    PortEntry device;
+};
+
+// Port numbers for the whole run, the way a system numbers its COM ports:
+// the first capture numbers the devices in the catalog's order; after that a
+// device (known by its stable name) keeps its number for as long as the
+// program runs, a new device gets the next number never given out, and a
+// vanished device's number is not handed to another. Numbers end at
+// kMaxPortNumber; a device that would need a higher one is left out.
+class PortNumbering
+{
+public:
+    // The devices present now with their numbers, in number order.
+    [[nodiscard]] QList<ScannedPort> number(const QList<PortEntry> &present);
+
+private:
+    QHash<QString, int> m_numbers; // by stable name
+    int m_lastGiven = 0;
+};
+
+// The item's tooltip: the device path, its by-id name, the USB product and
+// serial number, each where known, one to a line.
+[[nodiscard]] QString portToolTip(const PortEntry &device);
+
 class PortCatalog
 {
 public:
     virtual ~PortCatalog();
-    // At most kMaxPortNumber entries; entry n-1 is port number n.
+    // The devices in the order a first scan numbers them.
     [[nodiscard]] virtual QList<PortEntry> devices() const = 0;
 };
 

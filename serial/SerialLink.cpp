@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QPointer>
 
+#include <algorithm>
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <grp.h>
@@ -107,40 +109,33 @@ SerialLink::~SerialLink()
 
 ScanResult SerialLink::scan()
 {
-    m_devices = m_catalog->devices().mid(0, kMaxPortNumber);
+    m_devices = m_numbering.number(m_catalog->devices());
     m_catalogCaptured = true;
 
-    if (isOpen()) {
-        // The open port keeps working under the number this scan gives it.
-        qsizetype index = -1;
-        for (qsizetype i = 0; i < m_devices.size() && index < 0; ++i) {
-            if (m_devices.at(i).location == m_location)
-                index = i;
-        }
-        if (index < 0) {
-            if (m_devices.size() == kMaxPortNumber)
-                m_devices.removeLast();
-            m_devices.append({m_location, QString()});
-            index = m_devices.size() - 1;
-        }
-        m_number = int(index) + 1;
+    // The open port keeps working under its number, listed or not.
+    const auto numberLess = [](const ScannedPort &a, const ScannedPort &b) {
+        return a.number < b.number;
+    };
+    if (isOpen() && !device(m_number)) {
+        const ScannedPort open{m_number, {m_location, QString()}};
+        m_devices.insert(std::lower_bound(m_devices.begin(), m_devices.end(), open, numberLess),
+                         open);
     }
 
     ScanResult result;
-    for (int n = 1; n <= int(m_devices.size()); ++n) {
-        const PortEntry &entry = m_devices.at(n - 1);
-        if (isOpen() && n == m_number) {
-            result.ports.append({n, entry});
+    for (const ScannedPort &port : std::as_const(m_devices)) {
+        if (isOpen() && port.number == m_number) {
+            result.ports.append(port);
             continue;
         }
         QSerialPort probe;
         applyLineSettings(probe);
-        const OpenAttempt attempt = tryOpen(probe, entry.location);
+        const OpenAttempt attempt = tryOpen(probe, port.device.location);
         if (attempt.opened) {
             probe.close();
-            result.ports.append({n, entry});
+            result.ports.append(port);
         } else if (attempt.failure == PortErrors::OpenFailure::PermissionDenied) {
-            result.refused.append({entry.location, deviceGroup(entry.location)});
+            result.refused.append({port.device.location, deviceGroup(port.device.location)});
         }
     }
     return result;
@@ -185,9 +180,11 @@ bool SerialLink::isOpen() const
 
 std::optional<PortEntry> SerialLink::device(int number) const
 {
-    if (number < 1 || number > m_devices.size())
-        return std::nullopt;
-    return m_devices.at(number - 1);
+    for (const ScannedPort &port : m_devices) {
+        if (port.number == number)
+            return port.device;
+    }
+    return std::nullopt;
 }
 
 bool SerialLink::writeFrame(const SettingCodec::ConfigFrame &frame, QString *error)
@@ -343,6 +340,6 @@ void SerialLink::captureCatalogIfNeeded()
 {
     if (m_catalogCaptured)
         return;
-    m_devices = m_catalog->devices().mid(0, kMaxPortNumber);
+    m_devices = m_numbering.number(m_catalog->devices());
     m_catalogCaptured = true;
 }

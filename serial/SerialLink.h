@@ -14,12 +14,6 @@
 #include <memory>
 #include <optional>
 
-struct ScannedPort
-{
-    int number = 0;
-    PortEntry device;
-};
-
 struct ScanResult
 {
     QList<ScannedPort> ports;                 // in number order
@@ -38,9 +32,9 @@ public:
     explicit SerialLink(std::unique_ptr<PortCatalog> catalog = nullptr, QObject *parent = nullptr);
     ~SerialLink() override;
 
-    // Captures the catalog anew and tries numbers 1..50 in order. Each port
-    // that opens is listed and closed again; the port this link has open
-    // stays open and is listed.
+    // Captures the catalog anew and tries its devices in number order. Each
+    // port that opens is listed and closed again; the port this link has
+    // open stays open and is listed.
     [[nodiscard]] ScanResult scan();
 
     // Opens a number of the last scan (closing another open port first).
@@ -89,7 +83,8 @@ private:
     void captureCatalogIfNeeded();
 
     std::unique_ptr<PortCatalog> m_catalog;
-    QList<PortEntry> m_devices;
+    PortNumbering m_numbering;
+    QList<ScannedPort> m_devices; // the last capture, in number order
     bool m_catalogCaptured = false;
 
     QSerialPort *MSComm1;

@@ -3,6 +3,8 @@
 #include "support/PtyPair.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QMap>
 #include <QFile>
 #include <QProcess>
 #include <QSerialPort>
@@ -23,6 +25,9 @@ private slots:
     void advertisedDeviceFollowsTheSystemsOwn();
     void onlyLiveLinksToCharacterDevices_data();
     void onlyLiveLinksToCharacterDevices();
+    void numbersStayPutForTheRun_data();
+    void numbersStayPutForTheRun();
+    void byIdLinksNameTheirDevice();
 
 private:
     QTemporaryDir *m_runtime = nullptr;
@@ -133,6 +138,68 @@ void PortCatalogTest::onlyLiveLinksToCharacterDevices()
     const QList<PortEntry> listed = AdvertisedPorts::list();
     QCOMPARE(listed.size(), 1);
     QCOMPARE(listed.first().location, live);
+}
+
+void PortCatalogTest::numbersStayPutForTheRun_data()
+{
+    // Each capture lists the devices present, by name; "ttyS0=by-id/x" has
+    // a by-id name that stays when its path changes.
+    QTest::addColumn<QList<QStringList>>("captures");
+    QTest::addColumn<QList<QList<int>>>("numbers"); // per capture, in catalog order
+
+    QTest::newRow("first capture in catalog order")
+        << QList<QStringList>{{"ttyS0", "ttyS1", "ttyUSB0"}} << QList<QList<int>>{{1, 2, 3}};
+    QTest::newRow("a device plugged in before the others")
+        << QList<QStringList>{{"ttyS0", "ttyS1"}, {"ttyACM0", "ttyS0", "ttyS1"}}
+        << QList<QList<int>>{{1, 2}, {3, 1, 2}};
+    QTest::newRow("a vanished number is not handed on")
+        << QList<QStringList>{{"ttyS0", "ttyUSB0"}, {"ttyS0"}, {"ttyS0", "ttyUSB1"}}
+        << QList<QList<int>>{{1, 2}, {1}, {1, 3}};
+    QTest::newRow("a device that comes back gets its number back")
+        << QList<QStringList>{{"ttyS0", "ttyUSB0"}, {"ttyS0"}, {"ttyUSB0", "ttyS0"}}
+        << QList<QList<int>>{{1, 2}, {1}, {2, 1}};
+    QTest::newRow("known by its by-id name, not its path")
+        << QList<QStringList>{{"ttyUSB0=by-id/a", "ttyUSB1=by-id/b"}, {"ttyUSB0=by-id/b"}}
+        << QList<QList<int>>{{1, 2}, {2}};
+    QTest::newRow("nothing at first, then devices")
+        << QList<QStringList>{{}, {"ttyUSB0", "ttyS0"}} << QList<QList<int>>{{}, {1, 2}};
+}
+
+void PortCatalogTest::numbersStayPutForTheRun()
+{
+    QFETCH(QList<QStringList>, captures);
+    QFETCH(QList<QList<int>>, numbers);
+    PortNumbering numbering;
+    for (qsizetype i = 0; i < captures.size(); ++i) {
+        QList<PortEntry> present;
+        for (const QString &spec : captures.at(i)) {
+            PortEntry entry{"/dev/" + spec.section('=', 0, 0), QString()};
+            if (spec.contains('='))
+                entry.byId = "/dev/serial/" + spec.section('=', 1);
+            present.append(entry);
+        }
+        QMap<QString, int> byLocation;
+        for (const ScannedPort &port : numbering.number(present))
+            byLocation.insert(port.device.location, port.number);
+        QList<int> got;
+        for (const PortEntry &entry : std::as_const(present))
+            got.append(byLocation.value(entry.location));
+        QCOMPARE(got, numbers.at(i));
+    }
+}
+
+void PortCatalogTest::byIdLinksNameTheirDevice()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    const QString folder = m_runtime->filePath(QStringLiteral("by-id"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString link = folder + QStringLiteral("/usb-Maker_Dongle_0042-if00-port0");
+    QVERIFY(QFile::link(pty.slavePath(), link));
+    QVERIFY(QFile::link(m_runtime->filePath(QStringLiteral("gone")), folder + "/stale"));
+    const QHash<QString, QString> links = serialByIdLinks(folder);
+    QCOMPARE(links.size(), 1);
+    QCOMPARE(links.value(QFileInfo(pty.slavePath()).canonicalFilePath()), link);
 }
 
 QTEST_GUILESS_MAIN(PortCatalogTest)

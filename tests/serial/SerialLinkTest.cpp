@@ -55,6 +55,7 @@ private slots:
     void hangUpClosesOnceAndGoesQuiet();
     void modemLineQueryIsNoLoss();
     void chunksInOrderUnderNestedLoop();
+    void numbersStayPutAcrossScans();
 
 private:
     struct Rig
@@ -129,15 +130,15 @@ void SerialLinkTest::scanKeepsTheOpenPort()
     QCOMPARE(rig.link->currentNumber(), 3);
 
     // Devices come and go between scans: the open one keeps working under
-    // the number the new scan gives it.
+    // its number, also once the catalog no longer lists it.
     rig.entries->removeFirst();
     rig.entries->removeFirst();
-    QCOMPARE(numbersOf(rig.link->scan()), (QList<int>{1, 5}));
-    QCOMPARE(rig.link->currentNumber(), 1);
+    QCOMPARE(numbersOf(rig.link->scan()), (QList<int>{3, 7}));
+    QCOMPARE(rig.link->currentNumber(), 3);
 
     rig.entries->clear();
-    QCOMPARE(numbersOf(rig.link->scan()), (QList<int>{1}));
-    QCOMPARE(rig.link->device(1)->location, three.slavePath());
+    QCOMPARE(numbersOf(rig.link->scan()), (QList<int>{3}));
+    QCOMPARE(rig.link->device(3)->location, three.slavePath());
 
     QSignalSpy chunks(rig.link.get(), &SerialLink::chunkReceived);
     QVERIFY(three.write("after the scans"));
@@ -281,12 +282,13 @@ void SerialLinkTest::hangUpClosesOnceAndGoesQuiet()
     QCOMPARE(errors, errorsAtLoss);
     QCOMPARE(lost.size(), 1);
 
-    // The operator plugs in again, rescans and reopens.
+    // The operator plugs in again, rescans and reopens. A pseudo-terminal
+    // comes back under another name: another device, the next number.
     pty = std::make_unique<PtyPair>();
     QVERIFY(pty->isValid());
     (*rig.entries)[1] = {pty->slavePath(), QString()};
-    QCOMPARE(numbersOf(rig.link->scan()), (QList<int>{2}));
-    QVERIFY(rig.link->open(2));
+    QCOMPARE(numbersOf(rig.link->scan()), (QList<int>{9}));
+    QVERIFY(rig.link->open(9));
     QSignalSpy chunks(rig.link.get(), &SerialLink::chunkReceived);
     QVERIFY(pty->write("back"));
     QTRY_COMPARE(chunks.size(), 1);
@@ -353,6 +355,26 @@ void SerialLinkTest::chunksInOrderUnderNestedLoop()
     QVERIFY(got == expected);
     QCOMPARE(deepest, 1);
     QCOMPARE(mostPending, expected.size() - 1);
+}
+
+void SerialLinkTest::numbersStayPutAcrossScans()
+{
+    PtyPair builtIn;
+    PtyPair plugged;
+    QVERIFY(builtIn.isValid() && plugged.isValid());
+    Rig rig;
+    *rig.entries = {{builtIn.slavePath(), QString()}};
+    rig.start();
+    QCOMPARE(numbersOf(rig.link->scan()), QList<int>{1});
+
+    // A new adapter that the catalog lists first takes the next number; the
+    // number picked before still opens the same device.
+    rig.entries->prepend({plugged.slavePath(), QString()});
+    QCOMPARE(numbersOf(rig.link->scan()), (QList<int>{1, 2}));
+    QVERIFY(rig.link->open(1));
+    QVERIFY(rig.link->writeFrame(SettingCodec::BuildReceiveTimeoutFrame(-1), nullptr));
+    QTRY_COMPARE(builtIn.received().size(), 12);
+    QCOMPARE(plugged.received(), QByteArray());
 }
 
 QTEST_GUILESS_MAIN(SerialLinkTest)
