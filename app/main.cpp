@@ -2,6 +2,8 @@
 #include "app/MessageBoxes.h"
 #include "app/SaveDialog.h"
 
+#include <Version.h>
+
 #include <QApplication>
 #include <QDirIterator>
 #include <QGuiApplication>
@@ -38,7 +40,7 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
-    QApplication::setApplicationVersion(QStringLiteral("1.3.2"));
+    QApplication::setApplicationVersion(QLatin1String(kVantrelVersion));
     // Wayland compositors find the window's icon and name through the
     // desktop entry of this id; X11 gets every size of the embedded icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.vantrel.Vantrel"));

@@ -137,8 +137,7 @@ bool floodUnderBox(qint64 size, const QString &folder)
             clock.start();
             writer.emplace(pty.master, size);
         }
-        return (writer->done() && linkOf(window)->bytesRead() == size) ||
-               clock.elapsed() > 60000;
+        return (writer->done() && linkOf(window)->bytesRead() == size) || clock.elapsed() > 60000;
     };
     child<QLineEdit>(window, "SlaveID1")->setText(QStringLiteral("999"));
     click(window, "Command4"); // "Over Range!!", held open for the whole flood

@@ -91,7 +91,8 @@ QString portToolTip(const PortEntry &device)
         lines << device.byId;
     QString usb = device.description;
     if (!device.serialNumber.isEmpty()) {
-        usb += (usb.isEmpty() ? QStringLiteral("Serial number ") : QStringLiteral(", serial number ")) +
+        usb += (usb.isEmpty() ? QStringLiteral("Serial number ")
+                              : QStringLiteral(", serial number ")) +
                device.serialNumber;
     }
     if (!usb.isEmpty())

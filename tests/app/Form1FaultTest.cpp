@@ -6,9 +6,9 @@
 #include "tools/DongleEmulator.h"
 
 #include <QComboBox>
-#include <QLineEdit>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>

@@ -224,11 +224,10 @@ void LogViewTest::copyGivesTheReceivedText_data()
     QTest::addColumn<QByteArray>("laterUnsynced"); // arrives after the selection, not yet shown
     QTest::addColumn<QString>("copied");
 
-    QTest::newRow("line ends and tab") << QByteArray("AB\r\nC\tD\rE\nF") << QByteArray()
-                                       << QStringLiteral("AB\r\nC\tD\r\nEF");
-    QTest::newRow("Latin-1 from 0x7F up")
-        << QByteArray("\x7F\x80\x9F\xA0\xE9\xFF") << QByteArray()
-        << QString::fromLatin1("\x7F\x80\x9F\xA0\xE9\xFF");
+    QTest::newRow("line ends and tab")
+        << QByteArray("AB\r\nC\tD\rE\nF") << QByteArray() << QStringLiteral("AB\r\nC\tD\r\nEF");
+    QTest::newRow("Latin-1 from 0x7F up") << QByteArray("\x7F\x80\x9F\xA0\xE9\xFF") << QByteArray()
+                                          << QString::fromLatin1("\x7F\x80\x9F\xA0\xE9\xFF");
     // Selected, then trimmed out of the log before the view caught up.
     QTest::newRow("trimmed before the view caught up")
         << QByteArray("x\xA0y\r\n") + QByteArray(5000, '.') << QByteArray(12000, '-')

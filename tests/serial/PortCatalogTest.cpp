@@ -3,9 +3,9 @@
 #include "support/PtyPair.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMap>
-#include <QFile>
 #include <QProcess>
 #include <QSerialPort>
 #include <QTemporaryDir>
