@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QStandardPaths>
 
@@ -78,14 +79,37 @@ QList<PortEntry> SystemPortCatalog::devices() const
     }
     return entries;
 #else
+    const QHash<QString, QString> byId = serialByIdLinks();
     QList<PortEntry> entries;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        entries.append({info.systemLocation(), info.description()});
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        PortEntry entry{info.systemLocation(), info.description()};
+        entry.byId = byId.value(QFileInfo(entry.location).canonicalFilePath());
+        entry.serialNumber = info.serialNumber();
+        if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
+            entry.vendorId = info.vendorIdentifier();
+            entry.productId = info.productIdentifier();
+        }
+        entries.append(entry);
+    }
     entries = naturalPortOrder(std::move(entries));
     const QList<PortEntry> advertised = AdvertisedPorts::list();
     entries.append(advertised.mid(0, kMaxPortNumber - entries.size()));
     return entries;
 #endif
+}
+
+QHash<QString, QString> serialByIdLinks(const QString &folder)
+{
+    QHash<QString, QString> links;
+    const QFileInfoList found =
+        QDir(folder).entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo &link : found) {
+        const QString target = link.canonicalFilePath();
+        // Two links to one device (a rare udev rule): keep the first by name.
+        if (link.isSymLink() && !target.isEmpty() && !links.contains(target))
+            links.insert(target, link.absoluteFilePath());
+    }
+    return links;
 }
 
 QString AdvertisedPorts::folder()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -9,8 +10,16 @@
 // number n is the n-th entry of the catalog captured at the last scan.
 struct PortEntry
 {
-    QString location;    // what QSerialPort opens: "/dev/ttyUSB0", "COM3"
-    QString description; // for the tooltip: the USB product name, or empty
+    QString location;     // what QSerialPort opens: "/dev/ttyUSB0", "COM3"
+    QString description;  // for the tooltip: the USB product name, or empty
+    QString byId;         // its /dev/serial/by-id link, or empty
+    QString serialNumber; // the USB serial number, or empty
+    quint16 vendorId = 0; // USB ids, 0 when unknown
+    quint16 productId = 0;
+
+    // The name that stays with the device while it is plugged in elsewhere
+    // or others come and go: its by-id link where it has one.
+    [[nodiscard]] QString stableName() const { return byId.isEmpty() ? location : byId; }
 
     friend bool operator==(const PortEntry &, const PortEntry &) = default;
 };
@@ -44,6 +53,11 @@ class SystemPortCatalog final : public PortCatalog
 public:
     [[nodiscard]] QList<PortEntry> devices() const override;
 };
+
+// The /dev/serial/by-id links (or those of another folder laid out alike)
+// by the canonical path of the device each points at.
+[[nodiscard]] QHash<QString, QString> serialByIdLinks(
+    const QString &folder = QStringLiteral("/dev/serial/by-id"));
 
 // Stable order for device names: grouped by the name without its trailing
 // number, then by that number, so that ttyS2 comes before ttyS10 and a new
