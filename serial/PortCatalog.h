@@ -12,8 +12,8 @@ struct PortEntry
 {
     QString location;     // what QSerialPort opens: "/dev/ttyUSB0", "COM3"
     QString description;  // for the tooltip: the USB product name, or empty
-    QString byId;         // its /dev/serial/by-id link, or empty
-    QString serialNumber; // the USB serial number, or empty
+    QString byId = {};         // its /dev/serial/by-id link, or empty
+    QString serialNumber = {}; // the USB serial number, or empty
     quint16 vendorId = 0; // USB ids, 0 when unknown
     quint16 productId = 0;
 
