@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QHash>
 
 #include <csignal>
 #include <cstdio>
@@ -22,20 +23,21 @@ void print(std::FILE *stream, const QString &text)
     std::fputs(text.toLocal8Bit().constData(), stream);
 }
 
-// The catalog's entry for a device named on the command line, for the
-// report's by-id name and serial number; just the path when it has none.
-PortEntry describedDevice(const QString &device)
+// The catalog's entries for devices named on the command line, for the
+// report's by-id name and serial number; just the path where it has none.
+// Reading the catalog walks every tty in sysfs: only for a report.
+QList<PortEntry> describedDevices(const QStringList &devices, bool forReport)
 {
-    const QString canonical = QFileInfo(device).canonicalFilePath();
-    if (!canonical.isEmpty()) {
-        for (PortEntry entry : SystemPortCatalog().devices()) {
-            if (QFileInfo(entry.location).canonicalFilePath() == canonical) {
-                entry.location = device;
-                return entry;
-            }
-        }
+    QHash<QString, PortEntry> known;
+    for (const PortEntry &entry : forReport ? SystemPortCatalog().devices() : QList<PortEntry>())
+        known.insert(QFileInfo(entry.location).canonicalFilePath(), entry);
+    QList<PortEntry> described;
+    for (const QString &device : devices) {
+        PortEntry entry = known.value(QFileInfo(device).canonicalFilePath(), {device, QString()});
+        entry.location = device;
+        described.append(entry);
     }
-    return {device, QString()};
+    return described;
 }
 
 int sendToOne(const SetArguments::Plan &plan)
@@ -59,8 +61,8 @@ int sendToMany(const SetArguments::Plan &plan)
     });
     QObject::connect(&run, &ProductionRun::reportFailed, qApp,
                      [] { QCoreApplication::exit(SetArguments::kPortError); });
-    for (const QString &device : plan.devices)
-        run.configure(describedDevice(device));
+    for (const PortEntry &device : describedDevices(plan.devices, !plan.reportPath.isEmpty()))
+        run.configure(device);
     return QCoreApplication::exec();
 }
 
