@@ -55,6 +55,10 @@ int sendToMany(const SetArguments::Plan &plan)
 {
     ProductionRun run(plan);
     SignalPipe signalPipe({SIGINT, SIGTERM, SIGHUP});
+    QObject::connect(&signalPipe, &SignalPipe::received, qApp, [&run] {
+        std::fprintf(stderr, "vantrel-set: stopping once the %d unit(s) under way ended.\n",
+                     run.running());
+    });
     QObject::connect(&run, &ProductionRun::unitEnded, qApp, [&run] {
         if (run.running() == 0)
             QCoreApplication::exit(run.exitCode());
