@@ -55,15 +55,20 @@ void Station::stop()
     if (m_stopping)
         return;
     m_stopping = true;
-    delete m_watcher;
-    m_watcher = nullptr;
-    qDeleteAll(m_settling);
-    m_settling.clear();
+    stopWatching();
     if (m_run.running() > 0) {
         tell(stderr, QStringLiteral("vantrel-set: stopping once the %1 unit(s) under way ended.")
                          .arg(m_run.running()));
     }
     endIfIdle();
+}
+
+void Station::stopWatching()
+{
+    delete m_watcher;
+    m_watcher = nullptr;
+    qDeleteAll(m_settling);
+    m_settling.clear();
 }
 
 void Station::onAppeared(const PortEntry &device)
@@ -106,10 +111,7 @@ void Station::end(int exitCode)
     if (m_ended)
         return;
     m_ended = true;
-    delete m_watcher;
-    m_watcher = nullptr;
-    qDeleteAll(m_settling);
-    m_settling.clear();
+    stopWatching();
     tell(stdout, QStringLiteral("Station stopped. %1").arg(m_run.summary()));
     emit finished(exitCode);
 }

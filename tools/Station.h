@@ -32,6 +32,7 @@ private:
     void onAppeared(const PortEntry &device);
     void onVanished(const QString &location);
     void onSettled(const QString &location);
+    void stopWatching();
     void endIfIdle();
     void end(int exitCode);
 
