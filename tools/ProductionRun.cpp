@@ -39,6 +39,14 @@ void ProductionRun::configure(const PortEntry &unit)
 {
     if (m_stopped)
         return;
+    QString error;
+    if (m_report && !m_report->check(&error)) {
+        // Not from inside the caller, which may still be setting up.
+        QMetaObject::invokeMethod(
+            this, [this, error] { stopForReport(error); }, Qt::QueuedConnection);
+        m_stopped = true;
+        return;
+    }
     auto sender = std::make_unique<SettingSender>(
         m_plan, unit.location, SettingSender::Output{.frameLines = false});
     SettingSender *raw = sender.get();
@@ -86,14 +94,7 @@ void ProductionRun::onFinished(SettingSender *sender, int exitCode)
     QString error;
     if (m_report && !m_report->append(record, &error)) {
         m_stopped = true;
-        std::fprintf(stderr, "vantrel-set: %s\nvantrel-set: stopped: no unit is configured "
-                             "without its record.\n",
-                     error.toLocal8Bit().constData());
-        std::fflush(stderr);
-        // Dropping a sender closes its port; those units get no record.
-        m_units.clear();
-        m_exitCode = SetArguments::kPortError;
-        emit reportFailed();
+        stopForReport(error);
         return;
     }
 
@@ -106,6 +107,18 @@ void ProductionRun::onFinished(SettingSender *sender, int exitCode)
     ++m_tally[record.result];
     m_exitCode = SetArguments::worse(m_exitCode, exitCode);
     emit unitEnded();
+}
+
+void ProductionRun::stopForReport(const QString &error)
+{
+    std::fprintf(stderr, "vantrel-set: %s\nvantrel-set: stopped: no unit is configured without "
+                         "its record.\n",
+                 error.toLocal8Bit().constData());
+    std::fflush(stderr);
+    // Dropping a sender closes its port; those units get no record.
+    m_units.clear();
+    m_exitCode = SetArguments::kPortError;
+    emit reportFailed();
 }
 
 QString ProductionRun::summary() const

@@ -23,7 +23,8 @@ public:
     explicit ProductionRun(const SetArguments::Plan &plan, QObject *parent = nullptr);
     ~ProductionRun() override;
 
-    // Starts one unit; its result comes as unitEnded().
+    // Starts one unit; its result comes as unitEnded(). Nothing is sent
+    // when the report cannot be opened: reportFailed() comes instead.
     void configure(const PortEntry &unit);
 
     [[nodiscard]] int running() const { return int(m_units.size()); }
@@ -48,6 +49,7 @@ private:
     };
 
     void onFinished(SettingSender *sender, int exitCode);
+    void stopForReport(const QString &error);
     [[nodiscard]] UnitRecord recordOf(const Unit &unit) const;
 
     SetArguments::Plan m_plan;

@@ -342,7 +342,11 @@ Parsed parse(const QStringList &arguments)
         if (!parseIds(setting.where, setting.value, ids[i], &error))
             return refuse(error);
         pages[int(Page::Advanced)] = true;
-        resolved.append({name, setting.value});
+        // As sent: "001" and "1.2" are both 1.
+        QStringList bytes;
+        for (const QByteArray &id : ids[i])
+            bytes << QString::number(*SettingCodec::idByte(viewOf(id)));
+        resolved.append({name, bytes.join(QLatin1Char(','))});
     }
 
     if (!pages[0] && !pages[1] && !pages[2])
@@ -520,7 +524,7 @@ QString helpText()
               "on stderr."},
         {"2", "Usage error or a value out of range; nothing was sent."},
         {"3", "Port error: the device could not be opened or written, or it was lost; or the "
-              "report could not be written."},
+              "report or profile could not be written."},
     };
     for (const auto &[status, meaning] : statuses)
         help.entry(QLatin1String(status), words(meaning), kStatusColumn);

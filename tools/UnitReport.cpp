@@ -94,6 +94,18 @@ QByteArray UnitReport::line(const UnitRecord &record) const
     return out.join(',') + '\n';
 }
 
+bool UnitReport::check(QString *error) const
+{
+    const int fd = ::open(QFile::encodeName(m_path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        *error = QStringLiteral("Cannot write the report %1: %2.").arg(m_path, systemError(errno));
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
 bool UnitReport::append(const UnitRecord &record, QString *error)
 {
     return appendDurably(m_path, m_json ? QByteArray() : csvHeader(), line(record), error);

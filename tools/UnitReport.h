@@ -33,6 +33,10 @@ public:
 
     [[nodiscard]] QString path() const { return m_path; }
 
+    // Whether the file can be opened for appending (and is made if new), so
+    // that no unit is configured when its record could not be kept.
+    [[nodiscard]] bool check(QString *error) const;
+
     // False and the reason when the record could not be written whole.
     [[nodiscard]] bool append(const UnitRecord &record, QString *error);
 
