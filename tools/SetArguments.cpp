@@ -436,7 +436,7 @@ QString helpText()
     help.heading(QStringLiteral("Usage: vantrel-set DEVICE... SETTING... [--wait-ms N] [--verbose]"));
     help.heading(QStringLiteral("       vantrel-set --dry-run SETTING..."));
     help.heading(QStringLiteral("       vantrel-set --save-profile FILE SETTING..."));
-    help.heading(QStringLiteral("       vantrel-set --watch [--match TEXT] --report FILE SETTING..."));
+    help.heading(QStringLiteral("       vantrel-set --watch [--match TEXT] [--report FILE] SETTING..."));
     help.blank();
     help.paragraph(QStringLiteral(
         "Sets the radio dongle on the serial DEVICE (e.g. /dev/ttyUSB0; a bare name such as "
