@@ -16,8 +16,8 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
-#include <spawn.h>
 #include <linux/magic.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/vfs.h>
 #include <sys/wait.h>
@@ -148,10 +148,10 @@ struct BatchFigures
 // One vantrel-set call on `count` emulated dongles answering after delayMs.
 BatchFigures batch(const QString &folder, int count, int delayMs, bool report)
 {
-    Child line(kDongle,
-               {"--count", QString::number(count), "--fault",
-                QStringLiteral("all:delay=%1").arg(delayMs)},
-               folder, QStringLiteral("line"));
+    Child line(
+        kDongle,
+        {"--count", QString::number(count), "--fault", QStringLiteral("all:delay=%1").arg(delayMs)},
+        folder, QStringLiteral("line"));
     waitForLines(line, "Device: ", count, 10000);
     const QStringList devices = devicesOf(line.output());
     QElapsedTimer clock;
@@ -227,8 +227,8 @@ ReportCheck checkReport(const QString &path)
     for (const QByteArray &line : lines) {
         ++check.records;
         const QList<QByteArray> fields = line.split(',');
-        if (fields.size() == 12 && (fields[9] == "ok" || fields[9].endsWith("answer") ||
-                                    fields[9] == "port-error"))
+        if (fields.size() == 12 &&
+            (fields[9] == "ok" || fields[9].endsWith("answer") || fields[9] == "port-error"))
             ++check.whole;
         devices.insert(fields.value(2));
     }
@@ -239,8 +239,7 @@ ReportCheck checkReport(const QString &path)
 void station(const QString &folder, int units, int everyMs, bool killMidway, int idleSeconds)
 {
     const QString report = folder + (killMidway ? "/killed.csv" : "/station.csv");
-    Child watch(kSet,
-                {"--watch", "--match", "emulator", "--channel", "15", "--report", report},
+    Child watch(kSet, {"--watch", "--match", "emulator", "--channel", "15", "--report", report},
                 folder, QStringLiteral("station"));
     QElapsedTimer settle;
     settle.start();
@@ -273,19 +272,19 @@ void station(const QString &folder, int units, int everyMs, bool killMidway, int
                     (double(watch.usage.ru_utime.tv_sec + watch.usage.ru_stime.tv_sec) * 1000 +
                      double(watch.usage.ru_utime.tv_usec + watch.usage.ru_stime.tv_usec) / 1000));
     }
-    const int printed = int(watch.output().count("Setting OK !!") +
-                            watch.output().count("Setting Fail !!") +
-                            watch.output().count("Port error !!"));
+    const int printed =
+        int(watch.output().count("Setting OK !!") + watch.output().count("Setting Fail !!") +
+            watch.output().count("Port error !!"));
     const ReportCheck check = checkReport(report);
     std::printf("  %s: %d result lines printed, %d records, %d whole, %d distinct devices, "
                 "file ends with a newline: %s\n",
                 killMidway ? "killed (-9) midway" : "report", printed, check.records, check.whole,
                 check.distinct, check.endsWithNewline ? "yes" : "NO");
-    const bool ok = killMidway ? check.whole == check.records && check.endsWithNewline &&
-                                     check.distinct == check.records &&
-                                     (check.records == printed || check.records == printed + 1)
-                               : check.records == units && check.whole == units &&
-                                     check.distinct == units;
+    const bool ok = killMidway
+                        ? check.whole == check.records && check.endsWithNewline &&
+                              check.distinct == check.records &&
+                              (check.records == printed || check.records == printed + 1)
+                        : check.records == units && check.whole == units && check.distinct == units;
     std::printf("  target (%s): %s\n",
                 killMidway ? "only whole records, none lost or twice"
                            : "every unit once, whole, none lost",

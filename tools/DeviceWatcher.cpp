@@ -28,7 +28,8 @@ bool matchesDevice(const PortEntry &device, const QString &text)
 }
 
 DeviceWatcher::DeviceWatcher(QObject *parent)
-    : QObject(parent), m_kernel(new KernelDeviceEvents(this)), m_folder(new QFileSystemWatcher(this))
+    : QObject(parent), m_kernel(new KernelDeviceEvents(this)),
+      m_folder(new QFileSystemWatcher(this))
 {
     connect(m_kernel, &KernelDeviceEvents::changed, this, &DeviceWatcher::rescanSystem);
     connect(m_folder, &QFileSystemWatcher::directoryChanged, this,

@@ -47,8 +47,8 @@ void ProductionRun::configure(const PortEntry &unit)
         m_stopped = true;
         return;
     }
-    auto sender = std::make_unique<SettingSender>(
-        m_plan, unit.location, SettingSender::Output{.frameLines = false});
+    auto sender = std::make_unique<SettingSender>(m_plan, unit.location,
+                                                  SettingSender::Output{.frameLines = false});
     SettingSender *raw = sender.get();
     connect(raw, &SettingSender::finished, this,
             [this, raw](int exitCode) { onFinished(raw, exitCode); });
@@ -81,8 +81,9 @@ UnitRecord ProductionRun::recordOf(const Unit &unit) const
 
 void ProductionRun::onFinished(SettingSender *sender, int exitCode)
 {
-    const auto it = std::find_if(m_units.begin(), m_units.end(),
-                                 [sender](const Unit &unit) { return unit.sender.get() == sender; });
+    const auto it = std::find_if(m_units.begin(), m_units.end(), [sender](const Unit &unit) {
+        return unit.sender.get() == sender;
+    });
     if (m_stopped || it == m_units.end())
         return;
     const UnitRecord record = recordOf(*it);
@@ -98,10 +99,9 @@ void ProductionRun::onFinished(SettingSender *sender, int exitCode)
         return;
     }
 
-    const char *line = result == SettingSender::Outcome::Result::Ok ? "Setting OK !!"
-                       : result == SettingSender::Outcome::Result::PortError
-                           ? "Port error !!"
-                           : "Setting Fail !!";
+    const char *line = result == SettingSender::Outcome::Result::Ok          ? "Setting OK !!"
+                       : result == SettingSender::Outcome::Result::PortError ? "Port error !!"
+                                                                             : "Setting Fail !!";
     std::fprintf(stdout, "%s: %s\n", record.device.toLocal8Bit().constData(), line);
     std::fflush(stdout);
     ++m_tally[record.result];
@@ -111,8 +111,9 @@ void ProductionRun::onFinished(SettingSender *sender, int exitCode)
 
 void ProductionRun::stopForReport(const QString &error)
 {
-    std::fprintf(stderr, "vantrel-set: %s\nvantrel-set: stopped: no unit is configured without "
-                         "its record.\n",
+    std::fprintf(stderr,
+                 "vantrel-set: %s\nvantrel-set: stopped: no unit is configured without "
+                 "its record.\n",
                  error.toLocal8Bit().constData());
     std::fflush(stderr);
     // Dropping a sender closes its port; those units get no record.

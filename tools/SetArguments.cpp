@@ -321,10 +321,9 @@ Parsed parse(const QStringList &arguments)
         const Given setting = settings.value(name);
         const std::optional<int> item = matchItem(*option.table, setting.value);
         if (!item) {
-            return refuse(
-                QStringLiteral("%1 \"%2\" is not one of the allowed values: %3.")
-                    .arg(setting.where, setting.value,
-                         itemTexts(*option.table).join(QStringLiteral(", "))));
+            return refuse(QStringLiteral("%1 \"%2\" is not one of the allowed values: %3.")
+                              .arg(setting.where, setting.value,
+                                   itemTexts(*option.table).join(QStringLiteral(", "))));
         }
         choices.*option.choice = *item;
         pages[int(option.page)] = true;
@@ -382,8 +381,8 @@ Parsed parse(const QStringList &arguments)
     if (plan.action != Plan::Action::Watch) {
         for (const QCommandLineOption *option : {&includePresent, &match, &settleMs}) {
             if (parser.isSet(*option)) {
-                return refuse(QStringLiteral("--%1 belongs to --watch.")
-                                  .arg(option->names().constFirst()));
+                return refuse(
+                    QStringLiteral("--%1 belongs to --watch.").arg(option->names().constFirst()));
             }
         }
     }
@@ -433,10 +432,12 @@ QString helpText()
 {
     constexpr qsizetype kStatusColumn = 6;
     HelpWriter help;
-    help.heading(QStringLiteral("Usage: vantrel-set DEVICE... SETTING... [--wait-ms N] [--verbose]"));
+    help.heading(
+        QStringLiteral("Usage: vantrel-set DEVICE... SETTING... [--wait-ms N] [--verbose]"));
     help.heading(QStringLiteral("       vantrel-set --dry-run SETTING..."));
     help.heading(QStringLiteral("       vantrel-set --save-profile FILE SETTING..."));
-    help.heading(QStringLiteral("       vantrel-set --watch [--match TEXT] [--report FILE] SETTING..."));
+    help.heading(
+        QStringLiteral("       vantrel-set --watch [--match TEXT] [--report FILE] SETTING..."));
     help.blank();
     help.paragraph(QStringLiteral(
         "Sets the radio dongle on the serial DEVICE (e.g. /dev/ttyUSB0; a bare name such as "
@@ -490,9 +491,10 @@ QString helpText()
     help.entry(QStringLiteral("--save-profile FILE"),
                words("Write the settings given (profile and options) as a profile, and send "
                      "nothing."));
-    help.entry(QStringLiteral("--report FILE"),
-               words("Append one record per device to FILE, flushed to disk before its result "
-                     "line is printed: CSV with a header, or JSON Lines when FILE ends in .jsonl."));
+    help.entry(
+        QStringLiteral("--report FILE"),
+        words("Append one record per device to FILE, flushed to disk before its result "
+              "line is printed: CSV with a header, or JSON Lines when FILE ends in .jsonl."));
     help.entry(QStringLiteral("--watch"),
                words("Station: configure each serial device that appears, once, until "
                      "interrupted (Ctrl+C), then print a summary."));

@@ -36,8 +36,8 @@ QString owningGroup(const QByteArray &path)
 
 } // namespace
 
-SettingSender::SettingSender(const SetArguments::Plan &plan, const QString &device,
-                             Output output, QObject *parent)
+SettingSender::SettingSender(const SetArguments::Plan &plan, const QString &device, Output output,
+                             QObject *parent)
     : QObject(parent), m_plan(plan), m_device(device), m_output(output)
 {
 }

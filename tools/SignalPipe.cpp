@@ -19,8 +19,7 @@ void onSignal(int signalNumber)
 
 } // namespace
 
-SignalPipe::SignalPipe(std::initializer_list<int> signalNumbers, QObject *parent)
-    : QObject(parent)
+SignalPipe::SignalPipe(std::initializer_list<int> signalNumbers, QObject *parent) : QObject(parent)
 {
     if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;

@@ -20,8 +20,7 @@ Station::Station(const SetArguments::Plan &plan, QObject *parent)
     : QObject(parent), m_plan(plan), m_run(plan)
 {
     connect(&m_run, &ProductionRun::unitEnded, this, &Station::endIfIdle);
-    connect(&m_run, &ProductionRun::reportFailed, this,
-            [this] { end(SetArguments::kPortError); });
+    connect(&m_run, &ProductionRun::reportFailed, this, [this] { end(SetArguments::kPortError); });
 }
 
 Station::~Station() = default;
@@ -73,8 +72,8 @@ void Station::stopWatching()
 
 void Station::onAppeared(const PortEntry &device)
 {
-    if (m_stopping || !matchesDevice(device, m_plan.match) || m_settling.contains(device.location) ||
-        m_run.isRunning(device.location))
+    if (m_stopping || !matchesDevice(device, m_plan.match) ||
+        m_settling.contains(device.location) || m_run.isRunning(device.location))
         return;
     // A dongle needs a moment to boot before it listens.
     auto *timer = new QTimer(this);

@@ -2,8 +2,8 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonArray>
+#include <QJsonDocument>
 
 #include <cerrno>
 #include <cstring>
@@ -14,9 +14,9 @@
 
 namespace {
 
-constexpr const char *kFields[] = {"time",   "host",     "device",   "by_id",  "serial_number",
-                                   "profile", "settings_sha256", "sent", "received", "result",
-                                   "reason", "ms"};
+constexpr const char *kFields[] = {"time",          "host",    "device",          "by_id",
+                                   "serial_number", "profile", "settings_sha256", "sent",
+                                   "received",      "result",  "reason",          "ms"};
 
 QStringList values(const UnitRecord &r)
 {
@@ -142,8 +142,8 @@ bool appendDurably(const QString &path, const QByteArray &header, const QByteArr
         if (written > 0 && ::ftruncate(fd, st.st_size) != 0) {
             const int e = errno;
             ::close(fd);
-            return failed(QStringLiteral("a part record is left at its end (%1)")
-                              .arg(systemError(e)));
+            return failed(
+                QStringLiteral("a part record is left at its end (%1)").arg(systemError(e)));
         }
         ::close(fd);
         return failed(written < 0 ? systemError(writeError) : QStringLiteral("the disk is full"));

@@ -103,8 +103,9 @@ QString advertise(const QString &path, const QString &label, const QString &pref
     QString error;
     const QString link = AdvertisedPorts::advertise(path, label, &error);
     if (link.isEmpty()) {
-        say(prefix + QStringLiteral("Not in the tool's port list (%1): open the path above by hand.")
-                         .arg(error));
+        say(prefix +
+            QStringLiteral("Not in the tool's port list (%1): open the path above by hand.")
+                .arg(error));
         return {};
     }
     say(prefix + QStringLiteral("In the tool's port list as \"Dongle emulator\" (%1): press Auto "
@@ -129,7 +130,9 @@ QList<int> parseUnits(const QString &text, int count)
         const int first = ends.constFirst().toInt(&okFirst);
         const int last = ends.size() == 2 ? ends.constLast().toInt(&okLast) : first;
         if (!okFirst || !okLast || ends.size() > 2 || first < 1 || last < first || last > count)
-            fail(QStringLiteral("--fault: \"%1\" is not a unit number from 1 to %2").arg(part).arg(count));
+            fail(QStringLiteral("--fault: \"%1\" is not a unit number from 1 to %2")
+                     .arg(part)
+                     .arg(count));
         for (int i = first; i <= last; ++i)
             units << i;
     }
@@ -294,26 +297,29 @@ int main(int argc, char *argv[])
         }
         unit.dongle = new DongleEmulator(unit.fd, unit.options);
         DongleEmulator *dongle = unit.dongle;
-        QObject::connect(dongle, &DongleEmulator::frameDecoded, &app, [&unit, prefix](const QString &words) {
-            say(prefix + QStringLiteral("<- ") + words);
-            if (unit.hangUp) {
-                // From the event loop: the emulator is inside its own signal.
-                QMetaObject::invokeMethod(
-                    qApp,
-                    [&unit, prefix] {
-                        if (!unit.dongle)
-                            return;
-                        withdraw(unit);
-                        say(prefix + QStringLiteral("Hung up."));
-                    },
-                    Qt::QueuedConnection);
-            }
+        QObject::connect(dongle, &DongleEmulator::frameDecoded, &app,
+                         [&unit, prefix](const QString &words) {
+                             say(prefix + QStringLiteral("<- ") + words);
+                             if (unit.hangUp) {
+                                 // From the event loop: the emulator is inside its own signal.
+                                 QMetaObject::invokeMethod(
+                                     qApp,
+                                     [&unit, prefix] {
+                                         if (!unit.dongle)
+                                             return;
+                                         withdraw(unit);
+                                         say(prefix + QStringLiteral("Hung up."));
+                                     },
+                                     Qt::QueuedConnection);
+                             }
+                         });
+        QObject::connect(dongle, &DongleEmulator::bytesSkipped, &app,
+                         [prefix](const QByteArray &bytes) {
+                             say(prefix + QStringLiteral("<- skipped %1").arg(hexBytes(bytes)));
+                         });
+        QObject::connect(dongle, &DongleEmulator::replied, &app, [prefix](const QByteArray &bytes) {
+            say(prefix + QStringLiteral("-> ") + hexBytes(bytes));
         });
-        QObject::connect(dongle, &DongleEmulator::bytesSkipped, &app, [prefix](const QByteArray &bytes) {
-            say(prefix + QStringLiteral("<- skipped %1").arg(hexBytes(bytes)));
-        });
-        QObject::connect(dongle, &DongleEmulator::replied, &app,
-                         [prefix](const QByteArray &bytes) { say(prefix + QStringLiteral("-> ") + hexBytes(bytes)); });
         QObject::connect(dongle, &DongleEmulator::lineClosed, &app, [prefix, units] {
             say(prefix + QStringLiteral("Line closed."));
             if (units == 1)

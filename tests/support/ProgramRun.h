@@ -17,9 +17,9 @@ struct ProgramRun
 };
 
 // A generous limit: the programs end on their own waits.
-inline ProgramRun runProgram(const QString &program, const QStringList &arguments,
-                             const QProcessEnvironment &environment =
-                                 QProcessEnvironment::systemEnvironment())
+inline ProgramRun
+runProgram(const QString &program, const QStringList &arguments,
+           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setProcessEnvironment(environment);

@@ -44,7 +44,10 @@ public:
 
     [[nodiscard]] QByteArray out() const { return m_out; }
     [[nodiscard]] QByteArray err() const { return m_err; }
-    [[nodiscard]] QList<QByteArray> outLines() const { return m_out.split('\n').mid(0, m_out.count('\n')); }
+    [[nodiscard]] QList<QByteArray> outLines() const
+    {
+        return m_out.split('\n').mid(0, m_out.count('\n'));
+    }
     [[nodiscard]] bool ended() const { return m_process.state() == QProcess::NotRunning; }
     [[nodiscard]] int exitCode() const
     {
@@ -94,7 +97,8 @@ void ProductionTest::severalDevicesAtOnce()
     DongleEmulator silentDongle(silent.masterFd(), {.silent = true});
     DongleEmulator splitDongle(split.masterFd(), {.splitMs = 100});
     // Unplugged while the program waits for its answer.
-    auto goneDongle = std::make_unique<DongleEmulator>(gone.masterFd(), DongleOptions{.silent = true});
+    auto goneDongle =
+        std::make_unique<DongleEmulator>(gone.masterFd(), DongleOptions{.silent = true});
     connect(goneDongle.get(), &DongleEmulator::frameDecoded, this, [&] {
         QTimer::singleShot(0, this, [&] {
             goneDongle.reset();
@@ -176,8 +180,7 @@ void ProductionTest::reportThatCannotBeWrittenStopsTheStation()
     QTemporaryDir runtime;
     const QProcessEnvironment environment = withRuntimeFolder(runtime);
     const QString report = scratch.filePath(QStringLiteral("units.csv"));
-    Running station(kSet,
-                    {"--watch", "--settle-ms", "0", "--channel", "5", "--report", report},
+    Running station(kSet, {"--watch", "--settle-ms", "0", "--channel", "5", "--report", report},
                     environment);
     QTRY_VERIFY(station.err().contains("waiting for devices"));
     Running first(kDongle, {}, environment);

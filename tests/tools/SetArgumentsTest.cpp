@@ -168,9 +168,8 @@ void SetArgumentsTest::refusals_data()
     QTest::newRow("no setting") << QStringList{"/dev/ttyUSB0"} << QStringList{"No setting"};
     QTest::newRow("dry run, no setting") << QStringList{"--dry-run"} << QStringList{"No setting"};
     QTest::newRow("no device") << QStringList{"--baud", "9600"} << QStringList{"No device"};
-    QTest::newRow("one device twice")
-        << QStringList{"/dev/ttyS0", "ttyS0", "--baud", "9600"}
-        << QStringList{"\"/dev/ttyS0\"", "same device"};
+    QTest::newRow("one device twice") << QStringList{"/dev/ttyS0", "ttyS0", "--baud", "9600"}
+                                      << QStringList{"\"/dev/ttyS0\"", "same device"};
     QTest::newRow("unknown option")
         << QStringList{"/dev/ttyS0", "--speed", "9600"} << QStringList{"speed"};
     QTest::newRow("missing value") << QStringList{"/dev/ttyS0", "--baud"} << QStringList{"--baud"};
@@ -314,15 +313,20 @@ void SetArgumentsTest::profileRoundTrip_data()
     QTest::addColumn<QStringList>("settings");
     QTest::addColumn<QStringList>("overrides"); // given with --profile
 
-    QTest::newRow("every page") << QStringList{"--baud", "115200", "--pair", "1-to-multi",
-                                               "--master", "1,2,3", "--receive-timeout", "300"}
+    QTest::newRow("every page") << QStringList{"--baud",
+                                               "115200",
+                                               "--pair",
+                                               "1-to-multi",
+                                               "--master",
+                                               "1,2,3",
+                                               "--receive-timeout",
+                                               "300"}
                                 << QStringList();
     QTest::newRow("values as typed loosely")
         << QStringList{"--power", "-8", "--parity", "even", "--slave", "254.5,0.5,7"}
         << QStringList();
-    QTest::newRow("the command line wins")
-        << QStringList{"--channel", "15", "--master", "1,2,3"}
-        << QStringList{"--channel", "3", "--slave", "4,5,6"};
+    QTest::newRow("the command line wins") << QStringList{"--channel", "15", "--master", "1,2,3"}
+                                           << QStringList{"--channel", "3", "--slave", "4,5,6"};
 }
 
 // A profile saved from a command line gives the frames of that command line,
@@ -367,12 +371,12 @@ void SetArgumentsTest::profileRefusals_data()
     QTest::newRow("unknown key") << head + "# comment\nspeed = 9600\n" << 3 << "\"speed\"";
     QTest::newRow("bad value") << head + "channel = 15\n\nbaud = 115201\n" << 4 << "\"115201\"";
     QTest::newRow("key twice") << head + "power = 0\npower = -8\n" << 3 << "twice";
-    QTest::newRow("newer version") << QByteArray("vantrel-set profile 2\nchannel = 1\n") << 1
-                                   << "newer";
+    QTest::newRow("newer version")
+        << QByteArray("vantrel-set profile 2\nchannel = 1\n") << 1 << "newer";
     QTest::newRow("no version line") << QByteArray("channel = 1\n") << 1 << "first line";
     QTest::newRow("not name = value") << head + "channel 15\n" << 2 << "name = value";
-    QTest::newRow("ID the window refuses")
-        << head + "slave = 1,2,3\nmaster = 1,255.5,3\n" << 3 << "\"255.5\"";
+    QTest::newRow("ID the window refuses") << head + "slave = 1,2,3\nmaster = 1,255.5,3\n"
+                                           << 3 << "\"255.5\"";
     QTest::newRow("empty value") << head + "channel =\n" << 2 << "channel";
 }
 
