@@ -93,7 +93,8 @@ void Station::onVanished(const QString &location)
 void Station::onSettled(const QString &location)
 {
     m_settling.take(location)->deleteLater();
-    // Read anew: its by-id link may have come after it appeared.
+    // The watcher's latest entry: a rescan meanwhile may have found its
+    // by-id link.
     const std::optional<PortEntry> device = m_watcher->find(location);
     if (device)
         m_run.configure(*device);

@@ -1,4 +1,5 @@
 #include "tools/SetArguments.h"
+#include "tools/DeviceWatcher.h"
 #include "tools/SettingProfile.h"
 
 #include "support/TestBytes.h"
@@ -54,6 +55,8 @@ private slots:
     void profileRoundTrip();
     void profileRefusals_data();
     void profileRefusals();
+    void stationMatch_data();
+    void stationMatch();
 };
 
 void SetArgumentsTest::matchItem_data()
@@ -395,6 +398,39 @@ void SetArgumentsTest::profileRefusals()
     QVERIFY2(parsed.error.startsWith(QStringLiteral("%1:%2: ").arg(file).arg(line)),
              qPrintable(parsed.error));
     QVERIFY2(parsed.error.contains(said), qPrintable(parsed.error));
+}
+
+void SetArgumentsTest::stationMatch_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("picked");
+
+    QTest::newRow("by-id name") << "Silicon_Labs_CP2102_0001" << true;
+    QTest::newRow("USB product, other case") << "cp2102 usb to uart" << true;
+    QTest::newRow("VID:PID") << "10c4:ea60" << true;
+    QTest::newRow("VID:PID in capitals") << "10C4:EA60" << true;
+    QTest::newRow("vendor alone") << "10c4:" << true;
+    QTest::newRow("another adapter") << "0403:6001" << false;
+    QTest::newRow("the device path is no name") << "ttyUSB3" << false;
+    QTest::newRow("nothing asked") << "" << true;
+}
+
+// --match keeps the station off its own ports: only what the operator named
+// picks a device.
+void SetArgumentsTest::stationMatch()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, picked);
+    PortEntry dongle{QStringLiteral("/dev/ttyUSB3"),
+                     QStringLiteral("CP2102 USB to UART Bridge Controller")};
+    dongle.byId = QStringLiteral("/dev/serial/by-id/"
+                                 "usb-Silicon_Labs_CP2102_0001-if00-port0");
+    dongle.vendorId = 0x10c4;
+    dongle.productId = 0xea60;
+    QCOMPARE(matchesDevice(dongle, text), picked);
+    // A device that tells nothing about itself is picked by no name.
+    if (!text.isEmpty())
+        QVERIFY(!matchesDevice(PortEntry{QStringLiteral("/dev/ttyS0"), QString()}, text));
 }
 
 QTEST_APPLESS_MAIN(SetArgumentsTest)
