@@ -19,7 +19,11 @@ Read read(const QString &path, const QStringList &allowedNames)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return {std::nullopt, QStringLiteral("Cannot read %1: %2.").arg(path, file.errorString())};
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    QString text = QString::fromUtf8(file.readAll());
+    // Some editors start a UTF-8 file with a byte order mark.
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    const QStringList lines = text.split(QLatin1Char('\n'));
 
     static const QRegularExpression heading(QStringLiteral("^vantrel-set profile ([0-9]+)$"));
     const QRegularExpressionMatch version = heading.match(lines.constFirst().trimmed());
