@@ -25,7 +25,7 @@ run | test | asan | fuzz | package) ;;
     ;;
 esac
 
-packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev
+packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev libudev-dev
           xvfb xauth fonts-liberation fonts-wqy-microhei)
 # libFuzzer ships in clang's runtime package, which clang only recommends.
 if [ "$mode" = test ] || [ "$mode" = fuzz ]; then

@@ -1,6 +1,11 @@
 #include "tools/SetArguments.h"
 
+#include "tools/SettingProfile.h"
+
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 
 #include <array>
@@ -68,32 +73,57 @@ QString shownValue(const ListTable &table, std::uint16_t value)
     return QString::number(value);
 }
 
-QString refusedIdText(const QString &option, const QString &value, const QString &id)
+QString refusedIdText(const QString &where, const QString &value, const QString &id)
 {
-    return QStringLiteral("--%1 %2: the ID \"%3\" is refused.\n%4")
-        .arg(option, value, id, textOf(SettingCodec::kOverRangeText));
+    return QStringLiteral("%1 %2: the ID \"%3\" is refused.\n%4")
+        .arg(where, value, id, textOf(SettingCodec::kOverRangeText));
 }
 
 // Three IDs as the window's boxes would hold them, checked by the window's rule.
-bool parseIds(const QString &option, const QString &value, std::array<QByteArray, 3> &ids,
+bool parseIds(const QString &where, const QString &value, std::array<QByteArray, 3> &ids,
               QString *error)
 {
     const QStringList parts = value.split(QLatin1Char(','));
     if (parts.size() != 3) {
-        *error = QStringLiteral("--%1 takes three IDs separated by commas, e.g. --%1 1,2,3; "
+        *error = QStringLiteral("%1 takes three IDs separated by commas, e.g. 1,2,3; "
                                 "got \"%2\".")
-                     .arg(option, value);
+                     .arg(where, value);
         return false;
     }
     for (qsizetype i = 0; i < 3; ++i) {
         const QByteArray text = parts[i].toUtf8();
         if (!SettingCodec::idByte(std::string_view(text.constData(), std::size_t(text.size())))) {
-            *error = refusedIdText(option, value, parts[i]);
+            *error = refusedIdText(where, value, parts[i]);
             return false;
         }
         ids[std::size_t(i)] = text;
     }
     return true;
+}
+
+// One setting as given: on the command line or on a line of the profile.
+struct Given
+{
+    QString value;
+    QString where; // "--channel" or "FILE:LINE: channel", for messages
+};
+
+QStringList settingNames()
+{
+    QStringList names;
+    for (const ListOption &option : kListOptions)
+        names << QLatin1String(option.name);
+    for (const char *name : kIdOptions)
+        names << QLatin1String(name);
+    return names;
+}
+
+// Canonical path for telling whether two names mean one device; a path that
+// does not exist (yet) compares as written.
+QString deviceIdentity(const QString &device)
+{
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(QFileInfo(device).absoluteFilePath()) : canonical;
 }
 
 std::string_view viewOf(const QByteArray &bytes)
@@ -213,19 +243,34 @@ QString frameHex(const SettingCodec::ConfigFrame &frame)
     return QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
 
+int worse(int a, int b)
+{
+    const auto rank = [](int code) {
+        return code == kPortError ? 3 : code == kNoAcknowledgement ? 2 : code == 0 ? 0 : 1;
+    };
+    return rank(a) >= rank(b) ? a : b;
+}
+
 Parsed parse(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    for (const ListOption &option : kListOptions)
-        parser.addOption({QLatin1String(option.name), QString(), QStringLiteral("value")});
-    for (const char *name : kIdOptions)
-        parser.addOption({QLatin1String(name), QString(), QStringLiteral("IDs")});
+    for (const QString &name : settingNames())
+        parser.addOption({name, QString(), QStringLiteral("value")});
     const QCommandLineOption dryRun(QStringLiteral("dry-run"));
     const QCommandLineOption waitMs(QStringLiteral("wait-ms"), QString(), QStringLiteral("N"));
     const QCommandLineOption verbose(QStringLiteral("verbose"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
-    parser.addOptions({dryRun, waitMs, verbose, help, version});
+    const QCommandLineOption profile(QStringLiteral("profile"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption saveProfile(QStringLiteral("save-profile"), QString(),
+                                         QStringLiteral("FILE"));
+    const QCommandLineOption report(QStringLiteral("report"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption watch(QStringLiteral("watch"));
+    const QCommandLineOption includePresent(QStringLiteral("include-present"));
+    const QCommandLineOption match(QStringLiteral("match"), QString(), QStringLiteral("TEXT"));
+    const QCommandLineOption settleMs(QStringLiteral("settle-ms"), QString(), QStringLiteral("N"));
+    parser.addOptions({dryRun, waitMs, verbose, help, version, profile, saveProfile, report, watch,
+                       includePresent, match, settleMs});
 
     const auto refuse = [](const QString &why) { return Parsed{std::nullopt, why}; };
     if (!parser.parse(arguments))
@@ -247,61 +292,120 @@ Parsed parse(const QStringList &arguments)
             return refuse(QStringLiteral("--%1 is given more than once.").arg(name));
     }
 
+    // The profile first; an option on the command line overrides its line.
+    QHash<QString, Given> settings;
+    if (parser.isSet(profile)) {
+        plan.profilePath = parser.value(profile);
+        const SettingProfile::Read read = SettingProfile::read(plan.profilePath, settingNames());
+        if (!read.entries)
+            return refuse(read.error);
+        for (const SettingProfile::Entry &entry : *read.entries) {
+            settings.insert(entry.name, {entry.value, QStringLiteral("%1:%2: %3")
+                                                          .arg(plan.profilePath)
+                                                          .arg(entry.line)
+                                                          .arg(entry.name)});
+        }
+    }
+    for (const QString &name : settingNames()) {
+        if (parser.isSet(name))
+            settings.insert(name, {parser.value(name), QStringLiteral("--") + name});
+    }
+
     Choices choices;
     bool pages[3] = {};
+    QList<std::pair<QString, QString>> resolved;
     for (const ListOption &option : kListOptions) {
         const QString name = QLatin1String(option.name);
-        if (!parser.isSet(name))
+        if (!settings.contains(name))
             continue;
-        const QString value = parser.value(name);
-        const std::optional<int> item = matchItem(*option.table, value);
+        const Given setting = settings.value(name);
+        const std::optional<int> item = matchItem(*option.table, setting.value);
         if (!item) {
-            return refuse(
-                QStringLiteral("--%1 \"%2\" is not one of the allowed values: %3.")
-                    .arg(name, value, itemTexts(*option.table).join(QStringLiteral(", "))));
+            return refuse(QStringLiteral("%1 \"%2\" is not one of the allowed values: %3.")
+                              .arg(setting.where, setting.value,
+                                   itemTexts(*option.table).join(QStringLiteral(", "))));
         }
         choices.*option.choice = *item;
         pages[int(option.page)] = true;
+        resolved.append({name, itemTexts(*option.table).at(*item)});
     }
 
     std::array<std::array<QByteArray, 3>, 2> ids;
     for (std::size_t i = 0; i < 2; ++i) {
         ids[i].fill(kInitialIdText);
         const QString name = QLatin1String(kIdOptions[i]);
-        if (!parser.isSet(name))
+        if (!settings.contains(name))
             continue;
+        const Given setting = settings.value(name);
         QString error;
-        if (!parseIds(name, parser.value(name), ids[i], &error))
+        if (!parseIds(setting.where, setting.value, ids[i], &error))
             return refuse(error);
         pages[int(Page::Advanced)] = true;
+        // As sent: "001" and "1.2" are both 1.
+        QStringList bytes;
+        for (const QByteArray &id : ids[i])
+            bytes << QString::number(*SettingCodec::idByte(viewOf(id)));
+        resolved.append({name, bytes.join(QLatin1Char(','))});
     }
 
     if (!pages[0] && !pages[1] && !pages[2])
         return refuse(QStringLiteral("No setting given: name at least one, e.g. --channel 15."));
+    plan.settingsText = SettingProfile::text(resolved);
 
-    if (parser.isSet(waitMs)) {
+    const auto milliseconds = [&parser](const QCommandLineOption &option, int *out, int least) {
+        if (!parser.isSet(option))
+            return true;
         bool ok = false;
-        plan.waitMs = parser.value(waitMs).toInt(&ok);
-        if (!ok || plan.waitMs < 1) {
-            return refuse(QStringLiteral("--wait-ms \"%1\" is not a number of milliseconds.")
-                              .arg(parser.value(waitMs)));
-        }
+        *out = parser.value(option).toInt(&ok);
+        return ok && *out >= least;
+    };
+    if (!milliseconds(waitMs, &plan.waitMs, 1)) {
+        return refuse(QStringLiteral("--wait-ms \"%1\" is not a number of milliseconds.")
+                          .arg(parser.value(waitMs)));
+    }
+    if (!milliseconds(settleMs, &plan.settleMs, 0)) {
+        return refuse(QStringLiteral("--settle-ms \"%1\" is not a number of milliseconds.")
+                          .arg(parser.value(settleMs)));
     }
     plan.verbose = parser.isSet(verbose);
+    plan.reportPath = parser.value(report);
+    plan.includePresent = parser.isSet(includePresent);
+    plan.match = parser.value(match);
 
     const QStringList positional = parser.positionalArguments();
-    plan.action = parser.isSet(dryRun) ? Plan::Action::DryRun : Plan::Action::Send;
-    if (positional.size() > 1) {
-        return refuse(
-            QStringLiteral("One device only; \"%1\" is one too many.").arg(positional.at(1)));
+    plan.action = parser.isSet(dryRun)        ? Plan::Action::DryRun
+                  : parser.isSet(saveProfile) ? Plan::Action::SaveProfile
+                  : parser.isSet(watch)       ? Plan::Action::Watch
+                                              : Plan::Action::Send;
+    plan.saveProfilePath = parser.value(saveProfile);
+    if (plan.action != Plan::Action::Watch) {
+        for (const QCommandLineOption *option : {&includePresent, &match, &settleMs}) {
+            if (parser.isSet(*option)) {
+                return refuse(
+                    QStringLiteral("--%1 belongs to --watch.").arg(option->names().constFirst()));
+            }
+        }
+    }
+    if (plan.action == Plan::Action::Watch && !positional.isEmpty()) {
+        return refuse(QStringLiteral("--watch configures the devices that appear; leave \"%1\" "
+                                     "out, or use --include-present for those already there.")
+                          .arg(positional.constFirst()));
     }
     if (positional.isEmpty() && plan.action == Plan::Action::Send)
         return refuse(QStringLiteral("No device given, e.g. /dev/ttyUSB0."));
-    if (!positional.isEmpty()) {
-        plan.device = positional.constFirst();
+    QHash<QString, QString> seen;
+    for (QString device : positional) {
         // As QSerialPort reads a bare port name.
-        if (!plan.device.contains(QLatin1Char('/')))
-            plan.device.prepend(QStringLiteral("/dev/"));
+        if (!device.contains(QLatin1Char('/')))
+            device.prepend(QStringLiteral("/dev/"));
+        const QString identity = deviceIdentity(device);
+        if (seen.contains(identity)) {
+            return refuse(QStringLiteral("\"%1\" and \"%2\" are the same device; name each "
+                                         "device once.")
+                              .arg(seen.value(identity), device));
+        }
+        seen.insert(identity, device);
+        plan.devices.append(device);
     }
 
     if (pages[int(Page::General)]) {
@@ -328,8 +432,12 @@ QString helpText()
 {
     constexpr qsizetype kStatusColumn = 6;
     HelpWriter help;
-    help.heading(QStringLiteral("Usage: vantrel-set DEVICE SETTING... [--wait-ms N] [--verbose]"));
+    help.heading(
+        QStringLiteral("Usage: vantrel-set DEVICE... SETTING... [--wait-ms N] [--verbose]"));
     help.heading(QStringLiteral("       vantrel-set --dry-run SETTING..."));
+    help.heading(QStringLiteral("       vantrel-set --save-profile FILE SETTING..."));
+    help.heading(
+        QStringLiteral("       vantrel-set --watch [--match TEXT] [--report FILE] SETTING..."));
     help.blank();
     help.paragraph(QStringLiteral(
         "Sets the radio dongle on the serial DEVICE (e.g. /dev/ttyUSB0; a bare name such as "
@@ -376,6 +484,28 @@ QString helpText()
                    QStringList{QStringLiteral("[%1].").arg(kDefaultWaitMs)});
     help.entry(QStringLiteral("--verbose"),
                words("Print each frame sent and every byte received, in hex, on stderr."));
+    help.entry(QStringLiteral("--profile FILE"),
+               words("Take the settings from a profile (\"vantrel-set profile 1\" on its first "
+                     "line, then one \"name = value\" a line with the option names above, '#' "
+                     "for comments); an option given as well overrides its line."));
+    help.entry(QStringLiteral("--save-profile FILE"),
+               words("Write the settings given (profile and options) as a profile, and send "
+                     "nothing."));
+    help.entry(
+        QStringLiteral("--report FILE"),
+        words("Append one record per device to FILE, flushed to disk before its result "
+              "line is printed: CSV with a header, or JSON Lines when FILE ends in .jsonl."));
+    help.entry(QStringLiteral("--watch"),
+               words("Station: configure each serial device that appears, once, until "
+                     "interrupted (Ctrl+C), then print a summary."));
+    help.entry(QStringLiteral("--include-present"),
+               words("With --watch: the devices already there at start too."));
+    help.entry(QStringLiteral("--match TEXT"),
+               words("With --watch: only devices whose by-id name, USB product or VID:PID "
+                     "(e.g. 0403:6001) contains TEXT, in any case."));
+    help.entry(QStringLiteral("--settle-ms N"),
+               words("With --watch: wait N ms after a device appears before sending") +
+                   QStringList{QStringLiteral("[%1].").arg(kDefaultSettleMs)});
     help.entry(QStringLiteral("-h, --help"), words("Print this help."));
     help.entry(QStringLiteral("--version"), words("Print the version."));
     help.blank();
@@ -384,13 +514,19 @@ QString helpText()
         "order (General, Advanced, Advanced 2), each once the one before was acknowledged; the "
         "first failure stops the rest. Nothing is sent if any value is refused."));
     help.blank();
+    help.paragraph(QStringLiteral(
+        "Several devices are set at the same time, each with its own wait, and each ends with "
+        "one line \"DEVICE: Setting OK !!\", \"DEVICE: Setting Fail !!\" or \"DEVICE: Port "
+        "error !!\"; the exit status is the worst of them. A device named twice is refused."));
+    help.blank();
     help.heading(QStringLiteral("Exit status:"));
     const std::pair<const char *, const char *> statuses[] = {
         {"0", "Every frame acknowledged: \"Setting OK !!\" on stdout for each."},
         {"1", "No acknowledgement within the wait: \"Setting Fail !!\" on stdout, the reason "
               "on stderr."},
         {"2", "Usage error or a value out of range; nothing was sent."},
-        {"3", "Port error: the device could not be opened or written, or it was lost."},
+        {"3", "Port error: the device could not be opened or written, or it was lost; or the "
+              "report or profile could not be written."},
     };
     for (const auto &[status, meaning] : statuses)
         help.entry(QLatin1String(status), words(meaning), kStatusColumn);

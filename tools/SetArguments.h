@@ -23,6 +23,7 @@ enum ExitCode
 };
 
 inline constexpr int kDefaultWaitMs = 2500;
+inline constexpr int kDefaultSettleMs = 500;
 
 enum class Page
 {
@@ -71,14 +72,28 @@ struct Plan
     {
         Send,
         DryRun,
+        SaveProfile,
+        Watch,
         Help,
         Version
     };
     Action action = Action::Send;
-    QString device;
+    QStringList devices;     // each named once
     QList<PageFrame> frames; // in the window's page order
     int waitMs = kDefaultWaitMs;
     bool verbose = false;
+
+    // The settings as resolved (profile, then options), as a profile's text:
+    // what --save-profile writes and what the report's digest is taken of.
+    QByteArray settingsText;
+    QString profilePath;     // --profile, or empty
+    QString saveProfilePath; // --save-profile
+    QString reportPath;      // --report, or empty
+
+    // Station (--watch)
+    bool includePresent = false;
+    QString match;
+    int settleMs = kDefaultSettleMs;
 };
 
 // A plan, or the reason the command line is refused (exit status 2).
@@ -88,7 +103,8 @@ struct Parsed
     QString error;
 };
 
-// arguments as main() gets them, the program name first.
+// arguments as main() gets them, the program name first. Reads the profile
+// named by --profile, and checks that no device is named twice.
 [[nodiscard]] Parsed parse(const QStringList &arguments);
 
 [[nodiscard]] QString helpText();
@@ -97,5 +113,9 @@ struct Parsed
 
 // "98 95 93 ..." as --dry-run prints a frame.
 [[nodiscard]] QString frameHex(const SettingCodec::ConfigFrame &frame);
+
+// The worse of two exit statuses: a port error over a missing
+// acknowledgement over success.
+[[nodiscard]] int worse(int a, int b);
 
 } // namespace SetArguments

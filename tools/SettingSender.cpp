@@ -36,8 +36,9 @@ QString owningGroup(const QByteArray &path)
 
 } // namespace
 
-SettingSender::SettingSender(const SetArguments::Plan &plan, Output output, QObject *parent)
-    : QObject(parent), m_plan(plan), m_output(output)
+SettingSender::SettingSender(const SetArguments::Plan &plan, const QString &device, Output output,
+                             QObject *parent)
+    : QObject(parent), m_plan(plan), m_device(device), m_output(output)
 {
 }
 
@@ -49,24 +50,25 @@ void SettingSender::start()
     QMetaObject::invokeMethod(
         this,
         [this] {
-            const QByteArray path = QFile::encodeName(m_plan.device);
+            m_clock.start();
+            const QByteArray path = QFile::encodeName(m_device);
             struct stat st = {};
             if (::stat(path.constData(), &st) != 0) {
                 const int error = errno;
-                complain(
-                    QStringLiteral("Cannot open %1: %2.").arg(m_plan.device, systemError(error)));
-                finish(ExitCode::kPortError);
+                fail(Outcome::Result::PortError,
+                     QStringLiteral("Cannot open %1: %2.").arg(m_device, systemError(error)),
+                     ExitCode::kPortError);
                 return;
             }
             if (!S_ISCHR(st.st_mode)) {
-                complain(QStringLiteral("Cannot open %1: it is not a serial device.")
-                             .arg(m_plan.device));
-                finish(ExitCode::kPortError);
+                fail(Outcome::Result::PortError,
+                     QStringLiteral("Cannot open %1: it is not a serial device.").arg(m_device),
+                     ExitCode::kPortError);
                 return;
             }
 
             m_link = std::make_unique<SerialLink>(
-                std::make_unique<ListedPortCatalog>(QList<PortEntry>{{m_plan.device, QString()}}));
+                std::make_unique<ListedPortCatalog>(QList<PortEntry>{{m_device, QString()}}));
             m_transaction = std::make_unique<SettingTransaction>(*m_link);
             m_transaction->setTimeoutInterval(m_plan.waitMs);
             connect(m_link.get(), &SerialLink::chunkReceived, this, &SettingSender::onChunk);
@@ -76,8 +78,7 @@ void SettingSender::start()
 
             QString error;
             if (!m_link->open(kPortNumber, &error)) {
-                complain(openFailure(error));
-                finish(ExitCode::kPortError);
+                fail(Outcome::Result::PortError, openFailure(error), ExitCode::kPortError);
                 return;
             }
             sendNext();
@@ -99,22 +100,28 @@ void SettingSender::sendNext()
     switch (outcome.result) {
     case SettingTransaction::SendResult::Sent:
         m_waiting = true;
+        m_answeredThisFrame = false;
+        m_outcome.sent.append(
+            QByteArray(reinterpret_cast<const char *>(frame.data()), qsizetype(frame.size())));
         trace(QStringLiteral("-> ") + SetArguments::frameHex(frame));
         return;
     case SettingTransaction::SendResult::WriteFailed:
-        complain(withPath(outcome.error));
-        break;
+        fail(Outcome::Result::PortError, withPath(outcome.error), ExitCode::kPortError);
+        return;
     case SettingTransaction::SendResult::PortClosed:
     case SettingTransaction::SendResult::OverRange:
-        complain(QStringLiteral("Cannot write to %1: the port is closed.").arg(m_plan.device));
         break;
     }
-    finish(ExitCode::kPortError);
+    fail(Outcome::Result::PortError,
+         QStringLiteral("Cannot write to %1: the port is closed.").arg(m_device),
+         ExitCode::kPortError);
 }
 
 void SettingSender::onChunk(const QByteArray &chunk)
 {
     trace(QStringLiteral("<- ") + QString::fromLatin1(chunk.toHex(' ').toUpper()));
+    m_outcome.received.append(chunk);
+    m_answeredThisFrame = true;
     bool acknowledged = false;
     // Only the acknowledgement matters here; the rest was traced above.
     (void)m_transaction->takeChunk(chunk, &acknowledged);
@@ -122,7 +129,8 @@ void SettingSender::onChunk(const QByteArray &chunk)
     if (!acknowledged || !m_waiting || m_finished)
         return;
     m_waiting = false;
-    say(QStringLiteral("Setting OK !!"));
+    if (m_output.frameLines)
+        say(QStringLiteral("Setting OK !!"));
     ++m_next;
     // Not from inside the link's delivery of this chunk.
     QMetaObject::invokeMethod(this, &SettingSender::sendNext, Qt::QueuedConnection);
@@ -133,20 +141,30 @@ void SettingSender::onTimedOut()
     if (m_finished)
         return;
     m_waiting = false;
-    say(QStringLiteral("Setting Fail !!"));
-    complain(
-        QStringLiteral("No acknowledgement (55 AA) for the %1 frame came from %2 within %3 ms.")
-            .arg(SetArguments::pageName(m_plan.frames.at(m_next).page), m_plan.device)
-            .arg(m_plan.waitMs));
-    finish(ExitCode::kNoAcknowledgement);
+    if (m_output.frameLines)
+        say(QStringLiteral("Setting Fail !!"));
+    fail(m_answeredThisFrame ? Outcome::Result::WrongAnswer : Outcome::Result::NoAnswer,
+         QStringLiteral("No acknowledgement (55 AA) for the %1 frame came from %2 within %3 ms.")
+             .arg(SetArguments::pageName(m_plan.frames.at(m_next).page), m_device)
+             .arg(m_plan.waitMs),
+         ExitCode::kNoAcknowledgement);
 }
 
 void SettingSender::onPortLost(const QString &reason)
 {
     if (m_finished)
         return;
-    complain(withPath(reason));
-    finish(ExitCode::kPortError);
+    fail(Outcome::Result::PortError, withPath(reason), ExitCode::kPortError);
+}
+
+void SettingSender::fail(Outcome::Result result, const QString &reason, int exitCode)
+{
+    if (m_finished)
+        return;
+    complain(reason);
+    m_outcome.result = result;
+    m_outcome.reason = reason;
+    finish(exitCode);
 }
 
 void SettingSender::finish(int exitCode)
@@ -154,6 +172,7 @@ void SettingSender::finish(int exitCode)
     if (m_finished)
         return;
     m_finished = true;
+    m_outcome.elapsedMs = m_clock.elapsed();
     if (m_link)
         m_link->close();
     emit finished(exitCode);
@@ -185,13 +204,13 @@ void SettingSender::trace(const QString &line)
 // the operator typed.
 QString SettingSender::withPath(QString text) const
 {
-    return text.replace(PortErrors::deviceName(kPortNumber, m_plan.device), m_plan.device);
+    return text.replace(PortErrors::deviceName(kPortNumber, m_device), m_device);
 }
 
 QString SettingSender::openFailure(const QString &linkError) const
 {
     QString text = withPath(linkError);
-    const QByteArray path = QFile::encodeName(m_plan.device);
+    const QByteArray path = QFile::encodeName(m_device);
     if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
         QString group = owningGroup(path);
         if (group.isEmpty() || group == QLatin1String("root"))

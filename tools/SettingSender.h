@@ -3,6 +3,7 @@
 #include "tools/SetArguments.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -24,14 +25,37 @@ public:
     {
         std::FILE *out = stdout;
         std::FILE *err = stderr;
+        bool frameLines = true; // "Setting OK !!" per frame on out
     };
 
-    SettingSender(const SetArguments::Plan &plan, Output output, QObject *parent = nullptr);
+    // What came of one device, for the result line and the report.
+    struct Outcome
+    {
+        enum class Result
+        {
+            Ok,
+            NoAnswer,    // nothing at all came back in the wait
+            WrongAnswer, // bytes came back, but no acknowledgement
+            PortError,
+        };
+        Result result = Result::Ok;
+        QString reason; // empty when acknowledged
+        QList<QByteArray> sent;
+        QByteArray received;
+        qint64 elapsedMs = 0;
+    };
+
+    SettingSender(const SetArguments::Plan &plan, const QString &device, Output output,
+                  QObject *parent = nullptr);
     ~SettingSender() override;
 
     // Opens the device and sends the first frame; the outcome comes as
     // finished(), never from inside this call.
     void start();
+
+    [[nodiscard]] QString device() const { return m_device; }
+    // Complete once finished() came.
+    [[nodiscard]] const Outcome &outcome() const { return m_outcome; }
 
 signals:
     void finished(int exitCode);
@@ -44,12 +68,17 @@ private:
     void finish(int exitCode);
     void say(const QString &line);
     void complain(const QString &text);
+    void fail(Outcome::Result result, const QString &reason, int exitCode);
     void trace(const QString &line);
     [[nodiscard]] QString withPath(QString text) const;
     [[nodiscard]] QString openFailure(const QString &linkError) const;
 
     SetArguments::Plan m_plan;
+    QString m_device;
     Output m_output;
+    Outcome m_outcome;
+    QElapsedTimer m_clock;
+    bool m_answeredThisFrame = false;
     std::unique_ptr<SerialLink> m_link;
     std::unique_ptr<SettingTransaction> m_transaction;
     qsizetype m_next = 0;

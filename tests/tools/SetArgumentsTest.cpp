@@ -1,7 +1,11 @@
 #include "tools/SetArguments.h"
+#include "tools/DeviceWatcher.h"
+#include "tools/SettingProfile.h"
 
 #include "support/TestBytes.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace SetArguments;
@@ -47,6 +51,12 @@ private slots:
     void plans();
     void idsFollowTheWindowsRule_data();
     void idsFollowTheWindowsRule();
+    void profileRoundTrip_data();
+    void profileRoundTrip();
+    void profileRefusals_data();
+    void profileRefusals();
+    void stationMatch_data();
+    void stationMatch();
 };
 
 void SetArgumentsTest::matchItem_data()
@@ -161,8 +171,8 @@ void SetArgumentsTest::refusals_data()
     QTest::newRow("no setting") << QStringList{"/dev/ttyUSB0"} << QStringList{"No setting"};
     QTest::newRow("dry run, no setting") << QStringList{"--dry-run"} << QStringList{"No setting"};
     QTest::newRow("no device") << QStringList{"--baud", "9600"} << QStringList{"No device"};
-    QTest::newRow("two devices") << QStringList{"/dev/ttyS0", "/dev/ttyS1", "--baud", "9600"}
-                                 << QStringList{"\"/dev/ttyS1\""};
+    QTest::newRow("one device twice") << QStringList{"/dev/ttyS0", "ttyS0", "--baud", "9600"}
+                                      << QStringList{"\"/dev/ttyS0\"", "same device"};
     QTest::newRow("unknown option")
         << QStringList{"/dev/ttyS0", "--speed", "9600"} << QStringList{"speed"};
     QTest::newRow("missing value") << QStringList{"/dev/ttyS0", "--baud"} << QStringList{"--baud"};
@@ -255,7 +265,7 @@ void SetArgumentsTest::plans()
     const Parsed parsed = parseArgs(arguments);
     QVERIFY2(parsed.plan, qPrintable(parsed.error));
     QCOMPARE(parsed.plan->action, action);
-    QCOMPARE(parsed.plan->device, device);
+    QCOMPARE(parsed.plan->devices.value(0), device);
     QStringList named;
     for (const PageFrame &frame : parsed.plan->frames)
         named << pageName(frame.page);
@@ -300,6 +310,128 @@ void SetArgumentsTest::idsFollowTheWindowsRule()
     QCOMPARE(parsed.plan->frames.size(), 1);
     QCOMPARE(bytesOf(parsed.plan->frames.first().frame).toHex(' '),
              TestBytes::hex("98 95 94 00 54 00 00 00 54 09 09").append(char(byte)).toHex(' '));
+}
+
+void SetArgumentsTest::profileRoundTrip_data()
+{
+    QTest::addColumn<QStringList>("settings");
+    QTest::addColumn<QStringList>("overrides"); // given with --profile
+
+    QTest::newRow("every page") << QStringList{"--baud",
+                                               "115200",
+                                               "--pair",
+                                               "1-to-multi",
+                                               "--master",
+                                               "1,2,3",
+                                               "--receive-timeout",
+                                               "300"}
+                                << QStringList();
+    QTest::newRow("values as typed loosely")
+        << QStringList{"--power", "-8", "--parity", "even", "--slave", "254.5,0.5,7"}
+        << QStringList();
+    QTest::newRow("the command line wins") << QStringList{"--channel", "15", "--master", "1,2,3"}
+                                           << QStringList{"--channel", "3", "--slave", "4,5,6"};
+}
+
+// A profile saved from a command line gives the frames of that command line,
+// and options given with it override its lines.
+void SetArgumentsTest::profileRoundTrip()
+{
+    QFETCH(QStringList, settings);
+    QFETCH(QStringList, overrides);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("line.profile"));
+    const Parsed saving = parseArgs(QStringList{"--save-profile", file} + settings);
+    QVERIFY2(saving.plan, qPrintable(saving.error));
+    QCOMPARE(saving.plan->action, Action::SaveProfile);
+    QString error;
+    QVERIFY2(SettingProfile::write(file, saving.plan->settingsText, &error), qPrintable(error));
+
+    const Parsed loaded = parseArgs(QStringList{"--dry-run", "--profile", file} + overrides);
+    // The same settings on the command line alone: the overridden ones left out.
+    QStringList effective = overrides;
+    for (qsizetype i = 0; i + 1 < settings.size(); i += 2) {
+        if (!overrides.contains(settings[i]))
+            effective << settings[i] << settings[i + 1];
+    }
+    const Parsed direct = parseArgs(QStringList{"--dry-run"} + effective);
+    QVERIFY2(loaded.plan, qPrintable(loaded.error));
+    QVERIFY2(direct.plan, qPrintable(direct.error));
+    QCOMPARE(loaded.plan->frames.size(), direct.plan->frames.size());
+    for (qsizetype i = 0; i < direct.plan->frames.size(); ++i)
+        QCOMPARE(bytesOf(loaded.plan->frames[i].frame), bytesOf(direct.plan->frames[i].frame));
+    // The report's digest is of the settings, however they were spelled.
+    if (overrides.isEmpty())
+        QCOMPARE(loaded.plan->settingsText, saving.plan->settingsText);
+}
+
+void SetArgumentsTest::profileRefusals_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("said");
+
+    const QByteArray head = "vantrel-set profile 1\n";
+    QTest::newRow("unknown key") << head + "# comment\nspeed = 9600\n" << 3 << "\"speed\"";
+    QTest::newRow("bad value") << head + "channel = 15\n\nbaud = 115201\n" << 4 << "\"115201\"";
+    QTest::newRow("key twice") << head + "power = 0\npower = -8\n" << 3 << "twice";
+    QTest::newRow("newer version")
+        << QByteArray("vantrel-set profile 2\nchannel = 1\n") << 1 << "newer";
+    QTest::newRow("no version line") << QByteArray("channel = 1\n") << 1 << "first line";
+    QTest::newRow("not name = value") << head + "channel 15\n" << 2 << "name = value";
+    QTest::newRow("ID the window refuses") << head + "slave = 1,2,3\nmaster = 1,255.5,3\n"
+                                           << 3 << "\"255.5\"";
+    QTest::newRow("empty value") << head + "channel =\n" << 2 << "channel";
+}
+
+void SetArgumentsTest::profileRefusals()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, line);
+    QFETCH(QString, said);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("line.profile"));
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(text) == text.size());
+    out.close();
+    const Parsed parsed = parseArgs({"/dev/ttyS0", "--profile", file});
+    QVERIFY(!parsed.plan);
+    QVERIFY2(parsed.error.startsWith(QStringLiteral("%1:%2: ").arg(file).arg(line)),
+             qPrintable(parsed.error));
+    QVERIFY2(parsed.error.contains(said), qPrintable(parsed.error));
+}
+
+void SetArgumentsTest::stationMatch_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("picked");
+
+    QTest::newRow("by-id name") << "Silicon_Labs_CP2102_0001" << true;
+    QTest::newRow("USB product, other case") << "cp2102 usb to uart" << true;
+    QTest::newRow("VID:PID") << "10c4:ea60" << true;
+    QTest::newRow("VID:PID in capitals") << "10C4:EA60" << true;
+    QTest::newRow("vendor alone") << "10c4:" << true;
+    QTest::newRow("another adapter") << "0403:6001" << false;
+    QTest::newRow("the device path is no name") << "ttyUSB3" << false;
+    QTest::newRow("nothing asked") << "" << true;
+}
+
+// --match keeps the station off its own ports: only what the operator named
+// picks a device.
+void SetArgumentsTest::stationMatch()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, picked);
+    PortEntry dongle{QStringLiteral("/dev/ttyUSB3"),
+                     QStringLiteral("CP2102 USB to UART Bridge Controller")};
+    dongle.byId = QStringLiteral("/dev/serial/by-id/"
+                                 "usb-Silicon_Labs_CP2102_0001-if00-port0");
+    dongle.vendorId = 0x10c4;
+    dongle.productId = 0xea60;
+    QCOMPARE(matchesDevice(dongle, text), picked);
+    // A device that tells nothing about itself is picked by no name.
+    if (!text.isEmpty())
+        QVERIFY(!matchesDevice(PortEntry{QStringLiteral("/dev/ttyS0"), QString()}, text));
 }
 
 QTEST_APPLESS_MAIN(SetArgumentsTest)

@@ -2,6 +2,7 @@
 #include "tools/SetArguments.h"
 
 #include "support/FrameCases.h"
+#include "support/ProgramRun.h"
 #include "support/PtyPair.h"
 #include "support/TestBytes.h"
 
@@ -20,32 +21,13 @@ using TestBytes::hex;
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1; // -1: did not end in time or crashed
-    QByteArray out;
-    QByteArray err;
-};
+using Run = ProgramRun;
 
-// Runs vantrel-set while this thread's event loop keeps serving the
-// emulator. A generous limit: the program ends on its own wait.
 Run runSet(const QStringList &arguments,
            const QString &program = QStringLiteral(VANTREL_SET_PROGRAM),
            const QStringList &before = {})
 {
-    QProcess process;
-    process.start(program, before + arguments);
-    Run run;
-    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 20000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    if (process.exitStatus() == QProcess::NormalExit)
-        run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return runProgram(program, before + arguments);
 }
 
 QList<QByteArray> framesOf(const DongleEmulator &dongle)

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+
+// A program run to its end while this thread's event loop keeps serving
+// whatever the test plays (an emulated dongle on a pseudo-terminal).
+struct ProgramRun
+{
+    int exitCode = -1; // -1: did not end in time, or crashed
+    QByteArray out;
+    QByteArray err;
+};
+
+// A generous limit: the programs end on their own waits.
+inline ProgramRun
+runProgram(const QString &program, const QStringList &arguments,
+           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    ProgramRun run;
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 20000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    if (process.exitStatus() == QProcess::NormalExit)
+        run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+// An environment whose runtime folder is the test's own, so that emulated
+// dongles advertised there are seen only by the programs of this test.
+inline QProcessEnvironment withRuntimeFolder(const QTemporaryDir &runtime)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    return environment;
+}

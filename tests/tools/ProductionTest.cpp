@@ -1,0 +1,205 @@
+#include "tools/DongleEmulator.h"
+
+#include "support/ProgramRun.h"
+#include "support/PtyPair.h"
+#include "support/ScratchFileSystem.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+const QString kSet = QStringLiteral(VANTREL_SET_PROGRAM);
+const QString kDongle = QStringLiteral(VANTREL_DONGLE_PROGRAM);
+
+// A program left running while the test goes on; its output is gathered as
+// the event loop runs.
+class Running
+{
+public:
+    Running(const QString &program, const QStringList &arguments,
+            const QProcessEnvironment &environment)
+    {
+        m_process.setProcessEnvironment(environment);
+        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &m_process,
+                         [this] { m_out += m_process.readAllStandardOutput(); });
+        QObject::connect(&m_process, &QProcess::readyReadStandardError, &m_process,
+                         [this] { m_err += m_process.readAllStandardError(); });
+        m_process.start(program, arguments);
+    }
+    ~Running()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            m_process.waitForFinished();
+        }
+    }
+
+    [[nodiscard]] QByteArray out() const { return m_out; }
+    [[nodiscard]] QByteArray err() const { return m_err; }
+    [[nodiscard]] QList<QByteArray> outLines() const
+    {
+        return m_out.split('\n').mid(0, m_out.count('\n'));
+    }
+    [[nodiscard]] bool ended() const { return m_process.state() == QProcess::NotRunning; }
+    [[nodiscard]] int exitCode() const
+    {
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
+    void terminate() { m_process.terminate(); }
+
+private:
+    QProcess m_process;
+    QByteArray m_out;
+    QByteArray m_err;
+};
+
+QList<QByteArray> linesOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray text = file.readAll();
+    // Every record ends its line: a part record would show as a last piece.
+    QList<QByteArray> lines = text.split('\n');
+    if (lines.constLast().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+} // namespace
+
+// vantrel-set on a production line: several dongles at once, the station
+// that configures units as they appear, and its report.
+class ProductionTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void severalDevicesAtOnce();
+    void stationConfiguresEachNewUnitOnce();
+    void reportThatCannotBeWrittenStopsTheStation();
+};
+
+void ProductionTest::severalDevicesAtOnce()
+{
+    PtyPair silent;
+    PtyPair split;
+    PtyPair gone;
+    QVERIFY(silent.isValid() && split.isValid() && gone.isValid());
+    DongleEmulator silentDongle(silent.masterFd(), {.silent = true});
+    DongleEmulator splitDongle(split.masterFd(), {.splitMs = 100});
+    // Unplugged while the program waits for its answer.
+    auto goneDongle =
+        std::make_unique<DongleEmulator>(gone.masterFd(), DongleOptions{.silent = true});
+    connect(goneDongle.get(), &DongleEmulator::frameDecoded, this, [&] {
+        QTimer::singleShot(0, this, [&] {
+            goneDongle.reset();
+            gone.closeMaster();
+        });
+    });
+
+    QTemporaryDir dir;
+    const QString report = dir.filePath(QStringLiteral("units.jsonl"));
+    const ProgramRun run =
+        runProgram(kSet, {silent.slavePath(), split.slavePath(), gone.slavePath(), "--channel", "5",
+                          "--wait-ms", "1000", "--report", report});
+    QCOMPARE(run.exitCode, 3);
+    const QList<QByteArray> lines = run.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 3);
+    // Named first, but ended last: the others did not wait behind it.
+    QCOMPARE(lines.last(), silent.slavePath().toLocal8Bit() + ": Setting Fail !!");
+    QVERIFY(lines.contains(split.slavePath().toLocal8Bit() + ": Setting OK !!"));
+    QVERIFY(lines.contains(gone.slavePath().toLocal8Bit() + ": Port error !!"));
+
+    QHash<QString, QJsonObject> records;
+    for (const QByteArray &line : linesOf(report)) {
+        const QJsonObject record = QJsonDocument::fromJson(line).object();
+        records.insert(record.value("device").toString(), record);
+    }
+    QCOMPARE(records.size(), 3);
+    QCOMPARE(records[silent.slavePath()]["result"].toString(), QStringLiteral("no-answer"));
+    QCOMPARE(records[split.slavePath()]["result"].toString(), QStringLiteral("ok"));
+    QCOMPARE(records[split.slavePath()]["received"].toString(), QStringLiteral("55aa"));
+    QCOMPARE(records[gone.slavePath()]["result"].toString(), QStringLiteral("port-error"));
+    QVERIFY(!records[gone.slavePath()]["reason"].toString().isEmpty());
+    for (const QJsonObject &record : std::as_const(records))
+        QCOMPARE(record["sent"].toString(), QStringLiteral("98959304000a00031e05003f"));
+}
+
+void ProductionTest::stationConfiguresEachNewUnitOnce()
+{
+    QTemporaryDir runtime;
+    QTemporaryDir dir;
+    const QProcessEnvironment environment = withRuntimeFolder(runtime);
+    // There before the station starts: left alone.
+    Running present(kDongle, {}, environment);
+    QTRY_VERIFY(present.out().contains("port list"));
+
+    const QString report = dir.filePath(QStringLiteral("units.csv"));
+    Running station(kSet,
+                    {"--watch", "--match", "emulator", "--settle-ms", "50", "--channel", "5",
+                     "--report", report},
+                    environment);
+    QTRY_VERIFY(station.err().contains("waiting for devices"));
+    Running line(kDongle, {"--count", "3", "--every", "100"}, environment);
+    QTRY_COMPARE_WITH_TIMEOUT(station.outLines().size(), 3, 10000);
+    station.terminate();
+    QTRY_VERIFY(station.ended());
+    QCOMPARE(station.exitCode(), 0);
+    QVERIFY2(station.out().contains("3 units: 3 acknowledged, 0 failed"), station.out());
+
+    const QList<QByteArray> records = linesOf(report);
+    QCOMPARE(records.size(), 4);
+    QVERIFY(records.first().startsWith("time,host,device,"));
+    QSet<QByteArray> devices;
+    for (const QByteArray &record : records.mid(1)) {
+        const QList<QByteArray> fields = record.split(',');
+        QCOMPARE(fields.size(), 12);
+        QVERIFY2(fields[2].contains("dongle-emulator-"), record.constData());
+        QCOMPARE(fields[9], QByteArray("ok"));
+        devices.insert(fields[2]);
+    }
+    QCOMPARE(devices.size(), 3);
+}
+
+void ProductionTest::reportThatCannotBeWrittenStopsTheStation()
+{
+    // A file system of the test's own that turns read-only: unlike a
+    // folder's permissions, that stops root too.
+    ScratchFileSystem scratch;
+    if (!scratch.isMounted())
+        QSKIP(qPrintable(scratch.why()));
+    QTemporaryDir runtime;
+    const QProcessEnvironment environment = withRuntimeFolder(runtime);
+    const QString report = scratch.filePath(QStringLiteral("units.csv"));
+    Running station(kSet, {"--watch", "--settle-ms", "0", "--channel", "5", "--report", report},
+                    environment);
+    QTRY_VERIFY(station.err().contains("waiting for devices"));
+    Running first(kDongle, {}, environment);
+    QTRY_COMPARE_WITH_TIMEOUT(station.outLines().size(), 1, 10000);
+
+    QVERIFY(scratch.makeReadOnly());
+    Running second(kDongle, {}, environment);
+    QTRY_VERIFY_WITH_TIMEOUT(station.ended(), 10000);
+    QCOMPARE(station.exitCode(), 3);
+    QVERIFY2(station.err().contains(report.toLocal8Bit()), station.err());
+    // The second unit was not configured: it would have had no record.
+    QTest::qWait(200);
+    QVERIFY2(!second.out().contains("<- "), second.out());
+    const QList<QByteArray> lines = station.outLines();
+    QCOMPARE(lines.size(), 2);
+    QVERIFY(lines.first().endsWith(": Setting OK !!"));
+    QVERIFY(lines.last().startsWith("Station stopped."));
+    QCOMPARE(linesOf(report).size(), 2);
+}
+
+QTEST_GUILESS_MAIN(ProductionTest)
+#include "ProductionTest.moc"

@@ -1,0 +1,104 @@
+#include "tools/UnitReport.h"
+
+#include "support/ScratchFileSystem.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+UnitRecord recordWithReason(const QString &reason)
+{
+    UnitRecord record;
+    record.started = QDateTime::currentDateTime();
+    record.host = QStringLiteral("bench-1");
+    record.device = QStringLiteral("/dev/ttyUSB3");
+    record.sent = {QByteArray("\x98\x95\x93", 3)};
+    record.received = QByteArray("\x55", 1);
+    record.result = QStringLiteral("wrong-answer");
+    record.reason = reason;
+    record.elapsedMs = 2501;
+    return record;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// The report's records: one line each, whatever a reason holds, and never a
+// part record, even when the disk fills up in the middle of one.
+class UnitReportTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void oneLinePerRecord_data();
+    void oneLinePerRecord();
+    void fullDiskLeavesOnlyWholeRecords();
+};
+
+void UnitReportTest::oneLinePerRecord_data()
+{
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("plain") << "No acknowledgement within 2500 ms.";
+    QTest::newRow("comma and quotes") << "Cannot open \"COM3\", busy";
+    QTest::newRow("line breaks") << "permission denied\nsudo usermod -aG dialout $USER\r\n";
+    QTest::newRow("not ASCII") << QString::fromUtf8("Gerät getrennt");
+}
+
+void UnitReportTest::oneLinePerRecord()
+{
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    for (const QString &name : {QStringLiteral("units.csv"), QStringLiteral("units.jsonl")}) {
+        UnitReport report(dir.filePath(name));
+        QString error;
+        QVERIFY2(report.append(recordWithReason(reason), &error), qPrintable(error));
+        QVERIFY2(report.append(recordWithReason(reason), &error), qPrintable(error));
+        const QList<QByteArray> lines = contents(report.path()).split('\n');
+        const bool csv = name.endsWith(QLatin1String(".csv"));
+        // Header (CSV only), two records, and the empty piece after the last newline.
+        QCOMPARE(lines.size(), csv ? 4 : 3);
+        if (csv)
+            continue;
+        const QJsonObject record = QJsonDocument::fromJson(lines.first()).object();
+        QCOMPARE(record.value("reason").toString(), reason);
+        QCOMPARE(record.value("sent").toString(), QStringLiteral("989593"));
+        QCOMPARE(record.value("received").toString(), QStringLiteral("55"));
+        static const QRegularExpression stamp(
+            QStringLiteral("T\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d)$"));
+        QVERIFY2(stamp.match(record.value("time").toString()).hasMatch(),
+                 qPrintable(record.value("time").toString()));
+    }
+}
+
+void UnitReportTest::fullDiskLeavesOnlyWholeRecords()
+{
+    QTemporaryDir dir;
+    UnitReport report(dir.filePath(QStringLiteral("units.csv")));
+    const UnitRecord record = recordWithReason(QStringLiteral("no answer"));
+    QString error;
+    QVERIFY(report.append(record, &error));
+    const QByteArray before = contents(report.path());
+    {
+        // Room for half of the next record only.
+        FileSizeLimit limit(before.size() + report.line(record).size() / 2);
+        QVERIFY(limit.isSet());
+        QVERIFY(!report.append(record, &error));
+        QVERIFY2(error.contains(report.path()), qPrintable(error));
+    }
+    QCOMPARE(contents(report.path()), before);
+    QVERIFY2(report.append(record, &error), qPrintable(error));
+    QCOMPARE(contents(report.path()), before + report.line(record));
+}
+
+QTEST_GUILESS_MAIN(UnitReportTest)
+#include "UnitReportTest.moc"

@@ -1,0 +1,117 @@
+#include "tools/Station.h"
+
+#include "tools/DeviceWatcher.h"
+
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+void tell(std::FILE *stream, const QString &line)
+{
+    std::fputs((line + QLatin1Char('\n')).toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+Station::Station(const SetArguments::Plan &plan, QObject *parent)
+    : QObject(parent), m_plan(plan), m_run(plan)
+{
+    connect(&m_run, &ProductionRun::unitEnded, this, &Station::endIfIdle);
+    connect(&m_run, &ProductionRun::reportFailed, this, [this] { end(SetArguments::kPortError); });
+}
+
+Station::~Station() = default;
+
+void Station::start()
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_stopping)
+                return;
+            m_watcher = new DeviceWatcher(this);
+            connect(m_watcher, &DeviceWatcher::appeared, this, &Station::onAppeared);
+            connect(m_watcher, &DeviceWatcher::vanished, this, &Station::onVanished);
+            for (const QString &what : m_watcher->start())
+                tell(stderr, QStringLiteral("vantrel-set: not watching %1.").arg(what));
+            tell(stderr, QStringLiteral("vantrel-set: waiting for devices%1; Ctrl+C ends.")
+                             .arg(m_plan.match.isEmpty()
+                                      ? QString()
+                                      : QStringLiteral(" matching \"%1\"").arg(m_plan.match)));
+            if (m_plan.includePresent) {
+                for (const PortEntry &device : m_watcher->present())
+                    onAppeared(device);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void Station::stop()
+{
+    if (m_stopping)
+        return;
+    m_stopping = true;
+    stopWatching();
+    if (m_run.running() > 0) {
+        tell(stderr, QStringLiteral("vantrel-set: stopping once the %1 unit(s) under way ended.")
+                         .arg(m_run.running()));
+    }
+    endIfIdle();
+}
+
+void Station::stopWatching()
+{
+    delete m_watcher;
+    m_watcher = nullptr;
+    qDeleteAll(m_settling);
+    m_settling.clear();
+}
+
+void Station::onAppeared(const PortEntry &device)
+{
+    if (m_stopping || !matchesDevice(device, m_plan.match) ||
+        m_settling.contains(device.location) || m_run.isRunning(device.location))
+        return;
+    // A dongle needs a moment to boot before it listens.
+    auto *timer = new QTimer(this);
+    timer->setSingleShot(true);
+    connect(timer, &QTimer::timeout, this,
+            [this, location = device.location] { onSettled(location); });
+    m_settling.insert(device.location, timer);
+    timer->start(m_plan.settleMs);
+}
+
+void Station::onVanished(const QString &location)
+{
+    // Gone before it was due: nothing was sent, so there is nothing to record.
+    delete m_settling.take(location);
+}
+
+void Station::onSettled(const QString &location)
+{
+    m_settling.take(location)->deleteLater();
+    // The watcher's latest entry: a rescan meanwhile may have found its
+    // by-id link.
+    const std::optional<PortEntry> device = m_watcher->find(location);
+    if (device)
+        m_run.configure(*device);
+}
+
+void Station::endIfIdle()
+{
+    if (m_stopping && m_run.running() == 0)
+        end(m_run.exitCode());
+}
+
+void Station::end(int exitCode)
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    stopWatching();
+    tell(stdout, QStringLiteral("Station stopped. %1").arg(m_run.summary()));
+    emit finished(exitCode);
+}
