@@ -16,6 +16,8 @@ struct PortEntry
     QString serialNumber = {}; // the USB serial number, or empty
     quint16 vendorId = 0;      // USB ids, 0 when unknown
     quint16 productId = 0;
+    // How messages name the device; empty: "port N (location)".
+    QString label = {};
 
     // The name that stays with the device while it is plugged in elsewhere
     // or others come and go: its by-id link where it has one.

@@ -1,16 +1,13 @@
 #include "serial/SerialLink.h"
 
-#include <QCoreApplication>
+#include "serial/DeviceFacts.h"
+
 #include <QPointer>
 
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
-#include <cerrno>
-#include <grp.h>
 #include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace {
@@ -24,42 +21,16 @@ struct OpenAttempt
     QString systemText;
 };
 
-bool accessDenied(const QString &location)
-{
-#ifdef Q_OS_UNIX
-    return ::access(location.toLocal8Bit().constData(), R_OK | W_OK) != 0 && errno == EACCES;
-#else
-    Q_UNUSED(location);
-    return false;
-#endif
-}
-
-QString deviceGroup(const QString &location)
-{
-#ifdef Q_OS_UNIX
-    struct stat st = {};
-    if (::stat(location.toLocal8Bit().constData(), &st) != 0)
-        return {};
-    if (const group *g = ::getgrgid(st.st_gid))
-        return QString::fromLocal8Bit(g->gr_name);
-#else
-    Q_UNUSED(location);
-#endif
-    return {};
-}
-
 OpenAttempt tryOpen(QSerialPort &port, const QString &location)
 {
     port.setPortName(location);
     if (port.open(QIODevice::ReadWrite))
         return {true, {}, {}};
-    // QSerialPort reports a lock file held by another program with its own
-    // text and the same code as a permission problem.
-    const bool lockRefused =
-        port.error() == QSerialPort::PermissionError &&
-        port.errorString() ==
-            QCoreApplication::translate("QSerialPort", "Permission error while locking the device");
-    const bool denied = port.error() == QSerialPort::PermissionError && accessDenied(location);
+    // A lock file held by another program comes as a permission problem too;
+    // the lock file and the node's access rights tell them apart.
+    const bool permission = port.error() == QSerialPort::PermissionError;
+    const bool lockRefused = permission && DeviceFacts::lockedByAnother(location);
+    const bool denied = permission && DeviceFacts::accessDenied(location);
     OpenAttempt attempt{false, PortErrors::classifyOpenFailure(port.error(), lockRefused, denied),
                         port.errorString()};
     port.clearError();
@@ -76,6 +47,11 @@ bool lineDown(const QSerialPort &port)
     Q_UNUSED(port);
     return true;
 #endif
+}
+
+QString labelOf(int number, const PortEntry &entry)
+{
+    return entry.label.isEmpty() ? PortErrors::deviceName(number, entry.location) : entry.label;
 }
 
 void applyLineSettings(QSerialPort &port)
@@ -135,7 +111,8 @@ ScanResult SerialLink::scan()
             probe.close();
             result.ports.append(port);
         } else if (attempt.failure == PortErrors::OpenFailure::PermissionDenied) {
-            result.refused.append({port.device.location, deviceGroup(port.device.location)});
+            result.refused.append(
+                {port.device.location, DeviceFacts::owningGroup(port.device.location)});
         }
     }
     return result;
@@ -158,13 +135,14 @@ bool SerialLink::open(int number, QString *error)
     const OpenAttempt attempt = tryOpen(*MSComm1, entry->location);
     if (!attempt.opened) {
         if (error) {
-            *error = PortErrors::openFailureText(PortErrors::deviceName(number, entry->location),
-                                                 attempt.failure, attempt.systemText);
+            *error = PortErrors::openFailureText(labelOf(number, *entry), attempt.failure,
+                                                 attempt.systemText);
         }
         return false;
     }
     m_number = number;
     m_location = entry->location;
+    m_label = labelOf(number, *entry);
     return true;
 }
 
@@ -273,6 +251,7 @@ void SerialLink::closePort()
     MSComm1->clearError();
     m_number = 0;
     m_location.clear();
+    m_label.clear();
     m_lossPending = false;
     m_bytesRead = 0;
 }
@@ -333,7 +312,7 @@ void SerialLink::deliver()
 
 QString SerialLink::currentDeviceName() const
 {
-    return PortErrors::deviceName(m_number, m_location);
+    return m_label;
 }
 
 void SerialLink::captureCatalogIfNeeded()

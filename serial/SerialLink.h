@@ -90,6 +90,7 @@ private:
     QSerialPort *MSComm1;
     int m_number = 0;
     QString m_location;
+    QString m_label; // how messages name the open device
 
     std::deque<Inbound> m_inbox;
     qsizetype m_pendingBytes = 0;

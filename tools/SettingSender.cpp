@@ -1,14 +1,13 @@
 #include "tools/SettingSender.h"
 
 #include "protocol/SettingTransaction.h"
-#include "serial/PortErrors.h"
+#include "serial/DeviceFacts.h"
 #include "serial/SerialLink.h"
 
 #include <QFile>
 
 #include <cerrno>
 #include <cstring>
-#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,15 +22,6 @@ constexpr int kPortNumber = 1;
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-QString owningGroup(const QByteArray &path)
-{
-    struct stat st = {};
-    if (::stat(path.constData(), &st) != 0)
-        return {};
-    const group *g = ::getgrgid(st.st_gid);
-    return g ? QString::fromLocal8Bit(g->gr_name) : QString();
 }
 
 } // namespace
@@ -67,8 +57,11 @@ void SettingSender::start()
                 return;
             }
 
+            // Messages name the device as the operator typed it.
+            PortEntry entry{m_device, QString()};
+            entry.label = m_device;
             m_link = std::make_unique<SerialLink>(
-                std::make_unique<ListedPortCatalog>(QList<PortEntry>{{m_device, QString()}}));
+                std::make_unique<ListedPortCatalog>(QList<PortEntry>{entry}));
             m_transaction = std::make_unique<SettingTransaction>(*m_link);
             m_transaction->setTimeoutInterval(m_plan.waitMs);
             connect(m_link.get(), &SerialLink::chunkReceived, this, &SettingSender::onChunk);
@@ -106,7 +99,7 @@ void SettingSender::sendNext()
         trace(QStringLiteral("-> ") + SetArguments::frameHex(frame));
         return;
     case SettingTransaction::SendResult::WriteFailed:
-        fail(Outcome::Result::PortError, withPath(outcome.error), ExitCode::kPortError);
+        fail(Outcome::Result::PortError, outcome.error, ExitCode::kPortError);
         return;
     case SettingTransaction::SendResult::PortClosed:
     case SettingTransaction::SendResult::OverRange:
@@ -154,7 +147,7 @@ void SettingSender::onPortLost(const QString &reason)
 {
     if (m_finished)
         return;
-    fail(Outcome::Result::PortError, withPath(reason), ExitCode::kPortError);
+    fail(Outcome::Result::PortError, reason, ExitCode::kPortError);
 }
 
 void SettingSender::fail(Outcome::Result result, const QString &reason, int exitCode)
@@ -200,19 +193,11 @@ void SettingSender::trace(const QString &line)
     std::fflush(m_output.err);
 }
 
-// The link names a device as the window's port number; here it is the path
-// the operator typed.
-QString SettingSender::withPath(QString text) const
-{
-    return text.replace(PortErrors::deviceName(kPortNumber, m_device), m_device);
-}
-
 QString SettingSender::openFailure(const QString &linkError) const
 {
-    QString text = withPath(linkError);
-    const QByteArray path = QFile::encodeName(m_device);
-    if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
-        QString group = owningGroup(path);
+    QString text = linkError;
+    if (DeviceFacts::accessDenied(m_device)) {
+        QString group = DeviceFacts::owningGroup(m_device);
         if (group.isEmpty() || group == QLatin1String("root"))
             group = QStringLiteral("dialout");
         text += QStringLiteral("\nAdd your user to the group that owns the device, for example: "

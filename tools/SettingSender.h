@@ -70,7 +70,6 @@ private:
     void complain(const QString &text);
     void fail(Outcome::Result result, const QString &reason, int exitCode);
     void trace(const QString &line);
-    [[nodiscard]] QString withPath(QString text) const;
     [[nodiscard]] QString openFailure(const QString &linkError) const;
 
     SetArguments::Plan m_plan;

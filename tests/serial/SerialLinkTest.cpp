@@ -1,5 +1,7 @@
 #include "serial/SerialLink.h"
 
+#include "serial/DeviceFacts.h"
+
 #include "support/FixedCatalog.h"
 #include "support/PtyPair.h"
 #include "support/TestBytes.h"
@@ -56,6 +58,7 @@ private slots:
     void modemLineQueryIsNoLoss();
     void chunksInOrderUnderNestedLoop();
     void numbersStayPutAcrossScans();
+    void lockFileIsSeen();
 
 private:
     struct Rig
@@ -375,6 +378,19 @@ void SerialLinkTest::numbersStayPutAcrossScans()
     QVERIFY(rig.link->writeFrame(SettingCodec::BuildReceiveTimeoutFrame(-1), nullptr));
     QTRY_COMPARE(builtIn.received().size(), 12);
     QCOMPARE(plugged.received(), QByteArray());
+}
+
+void SerialLinkTest::lockFileIsSeen()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    QVERIFY(!DeviceFacts::lockedByAnother(pty.slavePath()));
+    QSerialPort holder;
+    holder.setPortName(pty.slavePath());
+    QVERIFY(holder.open(QIODevice::ReadWrite));
+    QVERIFY(DeviceFacts::lockedByAnother(pty.slavePath()));
+    holder.close();
+    QVERIFY(!DeviceFacts::lockedByAnother(pty.slavePath()));
 }
 
 QTEST_GUILESS_MAIN(SerialLinkTest)

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// What the system says about a device node, for telling the operator why a
+// port did not open. Facts, not the wording of an error.
+namespace DeviceFacts {
+
+// The current user may not read and write the node.
+[[nodiscard]] bool accessDenied(const QString &location);
+// The group owning the node; empty when unknown.
+[[nodiscard]] QString owningGroup(const QString &location);
+// A serial lock file ("LCK..name" in the usual lock folders) names a live
+// process: a program (this one included) has the device open.
+[[nodiscard]] bool lockedByAnother(const QString &location);
+
+} // namespace DeviceFacts
