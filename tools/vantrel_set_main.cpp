@@ -9,6 +9,8 @@
 #include "tools/SignalPipe.h"
 #include "tools/Station.h"
 
+#include <Version.h>
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHash>
@@ -87,7 +89,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vantrel-set"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VANTREL_VERSION));
+    QCoreApplication::setApplicationVersion(QLatin1String(kVantrelVersion));
 
     const SetArguments::Parsed parsed = SetArguments::parse(QCoreApplication::arguments());
     if (!parsed.plan) {
