@@ -88,7 +88,7 @@ inline Form1Platform benchPlatform(CountingBoxes &boxes, FixedSaveDialog &save,
     Form1Platform platform;
     platform.boxes = &boxes;
     platform.saveDialog = &save;
-    platform.ports = std::make_unique<ListedPortCatalog>(QList<PortEntry>{{device, QString()}});
+    platform.ports = std::make_unique<FixedPortCatalog>(QList<PortEntry>{{device, QString()}});
     return platform;
 }
 

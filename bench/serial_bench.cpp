@@ -26,7 +26,7 @@ using namespace bench;
 void receivePath(qint64 size)
 {
     Pty pty;
-    SerialLink link(std::make_unique<ListedPortCatalog>(QList<PortEntry>{{pty.path, QString()}}));
+    SerialLink link(std::make_unique<FixedPortCatalog>(QList<PortEntry>{{pty.path, QString()}}));
     SettingTransaction transaction(link);
     ReceiveLog log;
     QString error;
@@ -81,7 +81,7 @@ void receivePath(qint64 size)
 void idleCpu(int seconds)
 {
     Pty pty;
-    SerialLink link(std::make_unique<ListedPortCatalog>(QList<PortEntry>{{pty.path, QString()}}));
+    SerialLink link(std::make_unique<FixedPortCatalog>(QList<PortEntry>{{pty.path, QString()}}));
     SettingTransaction transaction(link);
     if (!link.open(1))
         return;

@@ -65,10 +65,10 @@ public:
 
 // A list of devices fixed when it is made: one device named on a command
 // line, or none at all.
-class ListedPortCatalog final : public PortCatalog
+class FixedPortCatalog final : public PortCatalog
 {
 public:
-    explicit ListedPortCatalog(QList<PortEntry> entries = {}) : m_entries(std::move(entries)) {}
+    explicit FixedPortCatalog(QList<PortEntry> entries = {}) : m_entries(std::move(entries)) {}
     [[nodiscard]] QList<PortEntry> devices() const override { return m_entries; }
 
 private:

@@ -61,7 +61,7 @@ void SettingSender::start()
             PortEntry entry{m_device, QString()};
             entry.label = m_device;
             m_link = std::make_unique<SerialLink>(
-                std::make_unique<ListedPortCatalog>(QList<PortEntry>{entry}));
+                std::make_unique<FixedPortCatalog>(QList<PortEntry>{entry}));
             m_transaction = std::make_unique<SettingTransaction>(*m_link);
             m_transaction->setTimeoutInterval(m_plan.waitMs);
             connect(m_link.get(), &SerialLink::chunkReceived, this, &SettingSender::onChunk);

@@ -275,7 +275,7 @@ int main(int argc, char *argv[])
     Form1Platform platform;
     platform.boxes = &boxes;
     platform.saveDialog = &save;
-    platform.ports = std::make_unique<ListedPortCatalog>();
+    platform.ports = std::make_unique<FixedPortCatalog>();
     Form1 window(std::move(platform));
 
     // The window's own start-up notice is the one box it may show.

@@ -169,7 +169,7 @@ void Form1SerialTest::eachSettingSendsItsFrame()
     // The log is emptied for the answer; the count carries on.
     QCOMPARE(ui.loggedBytes(), QByteArray());
     QCOMPARE(ui.find<QPushButton>("Command6")->text(), QStringLiteral("6"));
-    QVERIFY(ui.find<QTimer>("Timer3")->isActive());
+    QVERIFY(ui.waiting());
 }
 
 void Form1SerialTest::overRangeSendsNothing()
@@ -184,7 +184,7 @@ void Form1SerialTest::overRangeSendsNothing()
     QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
     QTest::qWait(50);
     QCOMPARE(dongle.received(), QByteArray());
-    QVERIFY(!ui.find<QTimer>("Timer3")->isActive());
+    QVERIFY(!ui.waiting());
 }
 
 void Form1SerialTest::answers_data()
@@ -219,7 +219,7 @@ void Form1SerialTest::answers()
     QTRY_COMPARE(m_boxes.texts(), QStringList{box});
     QCOMPARE(m_boxes.shown[0].title,
              box == "Setting OK !!" ? QStringLiteral("Notice") : QStringLiteral("Warning"));
-    QVERIFY(!ui.find<QTimer>("Timer3")->isActive());
+    QVERIFY(!ui.waiting());
     QTRY_COMPARE(ui.loggedBytes().toHex(' '), logged.toHex(' '));
     // No second verdict follows.
     QTest::qWait(500);
@@ -229,7 +229,7 @@ void Form1SerialTest::answers()
 void Form1SerialTest::silenceFailsAfterTwoAndAHalfSeconds()
 {
     ui.start(m_ports, kAckWaitMs);
-    ui.find<QTimer>("Timer3")->setInterval(2500);
+    ui.transaction()->setTimeoutInterval(2500);
     ui.openPort(3);
     DongleEmulator dongle(m_three->masterFd(), DongleOptions{.silent = true});
     QElapsedTimer clock;
@@ -241,7 +241,7 @@ void Form1SerialTest::silenceFailsAfterTwoAndAHalfSeconds()
     QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
     // Not early: the operator is promised the whole wait.
     QVERIFY2(waited >= 2500, qPrintable(QString::number(waited)));
-    QVERIFY(!ui.find<QTimer>("Timer3")->isActive());
+    QVERIFY(!ui.waiting());
 }
 
 void Form1SerialTest::burstUnderTheOkBoxKeepsOrder()

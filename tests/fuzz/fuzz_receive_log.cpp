@@ -10,6 +10,7 @@
 //       appended r + 1 times, so that short inputs reach the trim.
 
 #include "log/ReceiveLog.h"
+#include "support/LiteralNormalise.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -18,21 +19,6 @@
 #include <string_view>
 
 namespace {
-
-// Every LF cut out, first to last, then an LF put behind every CR.
-std::string literalNormalise(std::string_view chunk)
-{
-    std::string text(chunk);
-    for (std::size_t lf = text.find('\n'); lf != std::string::npos; lf = text.find('\n'))
-        text.erase(lf, 1);
-    std::size_t scanPos = 0;
-    for (std::size_t cr = text.find('\r', scanPos); cr != std::string::npos;
-         cr = text.find('\r', scanPos)) {
-        text.insert(cr + 1, 1, '\n');
-        scanPos = cr + 1;
-    }
-    return text;
-}
 
 struct Model
 {

@@ -1,4 +1,5 @@
 #include "log/ReceiveLog.h"
+#include "support/LiteralNormalise.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -8,21 +9,6 @@ namespace {
 QByteArray repeated(char c, qsizetype n)
 {
     return QByteArray(n, c);
-}
-
-// The line-end rules done the slow, literal way: cut the first LF out until
-// none is left, then walk the CRs, putting an LF behind each. An independent
-// check of the one-pass normaliser.
-QByteArray literalNormalise(QByteArray text)
-{
-    for (qsizetype lf = text.indexOf('\n'); lf >= 0; lf = text.indexOf('\n'))
-        text.remove(lf, 1);
-    qsizetype scanPos = 0;
-    for (qsizetype cr = text.indexOf('\r', scanPos); cr >= 0; cr = text.indexOf('\r', scanPos)) {
-        text.insert(cr + 1, '\n');
-        scanPos = cr + 1;
-    }
-    return text;
 }
 
 // Draws chunks of up to 1024 bytes: sometimes any byte value, sometimes text
@@ -273,7 +259,7 @@ void ReceiveLogTest::matchesReference()
                 front += ReceiveLog::kTrimCut;
             logLength = stream.size() - front;
         }
-        stream += literalNormalise(chunk);
+        stream += QByteArray::fromStdString(literalNormalise(chunk.toStdString()));
 
         QCOMPARE(log.logLength(), qint32(logLength));
         if (log.text() != QByteArrayView(stream).sliced(front))

@@ -2,7 +2,7 @@
 
 #include "serial/DeviceFacts.h"
 
-#include "support/FixedCatalog.h"
+#include "support/ChangingCatalog.h"
 #include "support/PtyPair.h"
 #include "support/TestBytes.h"
 
@@ -67,7 +67,7 @@ private:
         std::unique_ptr<SerialLink> link;
         void start()
         {
-            link = std::make_unique<SerialLink>(std::make_unique<FixedCatalog>(entries));
+            link = std::make_unique<SerialLink>(std::make_unique<ChangingCatalog>(entries));
         }
         // The pty as port 1, opened.
         bool openAsOne(const PtyPair &pty)

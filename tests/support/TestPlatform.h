@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Form1.h"
-#include "support/FixedCatalog.h"
+#include "support/ChangingCatalog.h"
 #include "support/RecordingDialogs.h"
 
 // A window platform for tests: recorded boxes, a scripted save dialog and a
@@ -13,7 +13,7 @@ inline Form1Platform testPlatform(RecordingBoxes &boxes, ScriptedSaveDialog &sav
     Form1Platform platform;
     platform.boxes = &boxes;
     platform.saveDialog = &save;
-    platform.ports = std::make_unique<FixedCatalog>(ports ? std::move(ports)
-                                                          : std::make_shared<QList<PortEntry>>());
+    platform.ports = std::make_unique<ChangingCatalog>(
+        ports ? std::move(ports) : std::make_shared<QList<PortEntry>>());
     return platform;
 }

@@ -8,7 +8,6 @@
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <utility>
 
@@ -29,7 +28,7 @@ public:
         stop();
         m_window = new Form1(testPlatform(m_boxes, m_save, std::move(ports)));
         m_boxes.shown.clear();
-        find<QTimer>("Timer3")->setInterval(ackWaitMs);
+        transaction()->setTimeoutInterval(ackWaitMs);
     }
     void stop()
     {
@@ -61,7 +60,11 @@ public:
 
     [[nodiscard]] QString caption() const { return find<QPushButton>("Command3")->text(); }
     [[nodiscard]] QString count() const { return find<QPushButton>("Command6")->text(); }
-    [[nodiscard]] bool waiting() const { return find<QTimer>("Timer3")->isActive(); }
+    [[nodiscard]] SettingTransaction *transaction() const
+    {
+        return m_window->findChild<SettingTransaction *>();
+    }
+    [[nodiscard]] bool waiting() const { return transaction()->isWaiting(); }
 
     [[nodiscard]] QStringList listedPorts() const
     {

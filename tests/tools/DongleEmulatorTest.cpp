@@ -2,7 +2,7 @@
 
 #include "protocol/SettingTransaction.h"
 #include "serial/SerialLink.h"
-#include "support/FixedCatalog.h"
+#include "support/ChangingCatalog.h"
 #include "support/PtyPair.h"
 
 #include <QDir>
@@ -46,7 +46,7 @@ struct Program
     int timeOuts = 0;
 
     explicit Program(const QString &device)
-        : link(std::make_unique<SerialLink>(std::make_unique<FixedCatalog>(
+        : link(std::make_unique<SerialLink>(std::make_unique<ChangingCatalog>(
               std::make_shared<QList<PortEntry>>(QList<PortEntry>{{device, QString()}})))),
           transaction(std::make_unique<SettingTransaction>(*link))
     {

@@ -9,10 +9,11 @@
 // A catalog the test fills: pseudo-terminals for present ports, paths that
 // do not exist for absent ones. The entries stay changeable after the
 // catalog has been handed to a SerialLink, so a test can plug and unplug.
-class FixedCatalog final : public PortCatalog
+class ChangingCatalog final : public PortCatalog
 {
 public:
-    explicit FixedCatalog(std::shared_ptr<QList<PortEntry>> entries) : m_entries(std::move(entries))
+    explicit ChangingCatalog(std::shared_ptr<QList<PortEntry>> entries)
+        : m_entries(std::move(entries))
     {
     }
     [[nodiscard]] QList<PortEntry> devices() const override { return *m_entries; }
