@@ -162,10 +162,14 @@ std::optional<std::uint8_t> idByte(std::string_view text)
     if (!value || *value < 0 || *value > 255)
         return std::nullopt;
     // A double cannot tell 255.0000000000000001 from 255; its digits can.
-    const std::size_t point = text.find('.');
-    if (*value == 255 && point != std::string_view::npos &&
-        text.find_first_of("123456789", point) != std::string_view::npos)
-        return std::nullopt;
+    if (*value == 255) {
+        const std::size_t point = text.find('.');
+        std::string_view whole = text.substr(0, point);
+        whole.remove_prefix(std::min(whole.find_first_of("123456789"), whole.size()));
+        if (whole.starts_with("255") && point != std::string_view::npos &&
+            text.find_first_of("123456789", point) != std::string_view::npos)
+            return std::nullopt;
+    }
     // Half to even, independent of the floating-point environment.
     const double down = std::floor(*value);
     const double fraction = *value - down;

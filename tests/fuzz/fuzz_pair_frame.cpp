@@ -58,9 +58,17 @@ ReferenceId referenceId(std::string_view text)
         std::fprintf(stderr, "reference: strtod stopped early in \"%s\"\n", number.c_str());
         std::abort();
     }
-    const double rounded = std::nearbyint(value);
-    if (!(rounded <= 255))
+    // The range on the digits as typed: above 255 by any digit is out,
+    // however little.
+    const std::size_t point = body.find('.');
+    std::string whole(body.substr(0, point));
+    whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
+    const bool fractionTyped = point != std::string_view::npos &&
+                               body.find_first_of("123456789", point) != std::string_view::npos;
+    if (whole.size() > 3 || (whole.size() == 3 && whole > "255") ||
+        (whole == "255" && fractionTyped))
         return id;
+    const double rounded = std::nearbyint(value);
     id.inRange = true;
     id.byte = static_cast<std::uint8_t>(rounded);
     return id;

@@ -182,6 +182,9 @@ void SettingCodecTest::pairFrame_data()
     QTest::newRow("255.4 refused") << 0 << QStringList{"255.4", "0", "0", "0", "0", "0"} << refused;
     QTest::newRow("255 and a tiny fraction refused")
         << 0 << QStringList{"0", "255.00000000000000000001", "0", "0", "0", "0"} << refused;
+    QTest::newRow("just under 255, rounds up")
+        << 0 << QStringList{"254.99999999999999999999", "0", "0", "0", "0", "0"}
+        << hex("98 95 94 00 54 FF 00 00 54 00 00 00");
     QTest::newRow("255.000 accepted") << 0 << QStringList{"0", "0", "0", "0", "0", "255.000"}
                                       << hex("98 95 94 00 54 00 00 00 54 00 00 FF");
     QTest::newRow("255.5 refused") << 0 << QStringList{"255.5", "0", "0", "0", "0", "0"} << refused;
