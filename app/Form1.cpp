@@ -330,6 +330,7 @@ void Form1::OnSaveAs()
         qtNameFilter(u"Text files(*.txt) | *.txt"),
         initialSaveFolder(QCoreApplication::applicationDirPath()),
     };
+    m_inTurn->catchUp(); // what is due is shown before the dialog
     const QString path = m_platform.saveDialog->askFileName(request);
     // What arrived while the dialog was open goes into the file too.
     m_inTurn->catchUp();
