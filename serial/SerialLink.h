@@ -3,11 +3,11 @@
 #include "protocol/FrameLink.h"
 #include "serial/PortCatalog.h"
 #include "serial/PortErrors.h"
+#include "serial/SerialPortType.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QObject>
-#include <QSerialPort>
 #include <QString>
 
 #include <deque>
@@ -80,7 +80,7 @@ private:
     };
 
     void onReadyRead();
-    void onErrorOccurred(QSerialPort::SerialPortError error);
+    void onErrorOccurred(SerialPort::SerialPortError error);
     void closeLostPort();
     void scheduleDelivery();
     void deliver();
@@ -94,7 +94,7 @@ private:
     QList<PortEntry> m_devices;
     bool m_catalogCaptured = false;
 
-    QSerialPort *MSComm1;
+    SerialPort *MSComm1;
     int m_number = 0;
     QString m_location;
 
@@ -105,7 +105,7 @@ private:
     bool m_held = false;
 
     bool m_writing = false;
-    QSerialPort::SerialPortError m_writeError = QSerialPort::NoError;
+    SerialPort::SerialPortError m_writeError = SerialPort::NoError;
     bool m_lossPending = false;
-    QSerialPort::SerialPortError m_lossError = QSerialPort::NoError;
+    SerialPort::SerialPortError m_lossError = SerialPort::NoError;
 };

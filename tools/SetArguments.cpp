@@ -299,9 +299,11 @@ Parsed parse(const QStringList &arguments)
         return refuse(QStringLiteral("No device given, e.g. /dev/ttyUSB0."));
     if (!positional.isEmpty()) {
         plan.device = positional.constFirst();
-        // As QSerialPort reads a bare port name.
+#ifndef Q_OS_WIN
+        // As QSerialPort reads a bare port name. (On Windows it is COMn.)
         if (!plan.device.contains(QLatin1Char('/')))
             plan.device.prepend(QStringLiteral("/dev/"));
+#endif
     }
 
     if (pages[int(Page::General)]) {

@@ -8,9 +8,12 @@
 
 #include <cerrno>
 #include <cstring>
+
+#ifdef Q_OS_UNIX
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 using SetArguments::ExitCode;
 
@@ -20,6 +23,7 @@ namespace {
 // link's catalog.
 constexpr int kPortNumber = 1;
 
+#ifdef Q_OS_UNIX
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -33,6 +37,7 @@ QString owningGroup(const QByteArray &path)
     const group *g = ::getgrgid(st.st_gid);
     return g ? QString::fromLocal8Bit(g->gr_name) : QString();
 }
+#endif
 
 } // namespace
 
@@ -49,6 +54,8 @@ void SettingSender::start()
     QMetaObject::invokeMethod(
         this,
         [this] {
+#ifdef Q_OS_UNIX
+            // On Windows a device is COMn, which is no file; opening it tells.
             const QByteArray path = QFile::encodeName(m_plan.device);
             struct stat st = {};
             if (::stat(path.constData(), &st) != 0) {
@@ -64,6 +71,7 @@ void SettingSender::start()
                 finish(ExitCode::kPortError);
                 return;
             }
+#endif
 
             m_link = std::make_unique<SerialLink>(
                 std::make_unique<ListedPortCatalog>(QList<PortEntry>{{m_plan.device, QString()}}));
@@ -191,6 +199,7 @@ QString SettingSender::withPath(QString text) const
 QString SettingSender::openFailure(const QString &linkError) const
 {
     QString text = withPath(linkError);
+#ifdef Q_OS_UNIX
     const QByteArray path = QFile::encodeName(m_plan.device);
     if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
         QString group = owningGroup(path);
@@ -200,5 +209,6 @@ QString SettingSender::openFailure(const QString &linkError) const
                                "sudo usermod -aG %1 $USER\nthen log out and in again.")
                     .arg(group);
     }
+#endif
     return text;
 }
