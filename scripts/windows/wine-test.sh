@@ -108,6 +108,9 @@ wine regedit /S "$(winpath "$work/ports.reg")"
 wineserver -k || true
 wineserver -w
 export LD_PRELOAD=$work/pty_modem_shim.so
+# The Wine server, started here so that its output goes to a file: a line
+# that hangs up sends it SIGHUP, upon which it prints all its objects.
+wineserver -p >"$work/wineserver.log" 2>&1
 echo "COM5 -> $dongle_pty (emulator), COM6 -> $silent_pty (silent emulator), COM7 -> $peer_pty (echo)"
 
 stage() { echo "---- $*"; }
