@@ -9,6 +9,12 @@
 #   setup.sh fuzz   only the fuzz build and its short run
 #   setup.sh package
 #                   build and make the Debian package (in the build folder)
+#   setup.sh windows
+#                   cross-build the Windows programs, their installer and a
+#                   portable zip into build-win/ (the Windows Qt is built
+#                   once into ~/.cache/vantrel, about 40 minutes on 2 cores)
+#   The test run also cross-builds the Windows programs and checks the
+#   installer and the installed programs under Wine.
 set -euo pipefail
 
 mode=${1:-run}
@@ -18,9 +24,9 @@ asan_build=${VANTREL_ASAN_BUILD_DIR:-$here/build-asan}
 fuzz_build=${VANTREL_FUZZ_BUILD_DIR:-$here/build-fuzz}
 
 case "$mode" in
-run | test | asan | fuzz | package) ;;
+run | test | asan | fuzz | package | windows) ;;
 *)
-    echo "usage: $0 run|test|asan|fuzz|package" >&2
+    echo "usage: $0 run|test|asan|fuzz|package|windows" >&2
     exit 2
     ;;
 esac
@@ -42,6 +48,12 @@ if [ "$mode" = test ]; then
     packages+=(lintian desktop-file-utils appstream librsvg2-bin xdotool x11-utils)
     # Only so that the start-up bench is compiled (and kept compiling) too.
     packages+=(libxcb1-dev libxcb-xtest0-dev)
+fi
+# The Windows build: the cross compiler with posix threads (Qt needs them),
+# the source of Debian's Qt and what builds it, NSIS; Wine runs the checks.
+if [ "$mode" = test ] || [ "$mode" = windows ]; then
+    packages+=(g++-mingw-w64-x86-64-posix qt6-base-dev-tools dpkg-dev xz-utils ninja-build
+               nsis zip wine wine64)
 fi
 missing=()
 for p in "${packages[@]}"; do
@@ -120,6 +132,16 @@ asan_tests() {
     return $status
 }
 
+windows_build() {
+    stage "Windows build: cross-compiled programs, installer and portable zip ($here/build-win)"
+    bash "$here/scripts/windows/build.sh"
+}
+
+windows_checks() {
+    stage "Windows checks under Wine: install, window, serial, vantrel-set, uninstall"
+    bash "$here/scripts/windows/wine-test.sh" "$build" "$here/build-win"
+}
+
 fuzz_smoke() {
     stage "Fuzz build: clang, libFuzzer ($fuzz_build)"
     cmake -S "$here" -B "$fuzz_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -150,6 +172,8 @@ test)
     normal_tests
     package_build
     package_check
+    windows_build
+    windows_checks
     asan_tests
     fuzz_smoke
     ;;
@@ -158,6 +182,9 @@ asan)
     ;;
 fuzz)
     fuzz_smoke
+    ;;
+windows)
+    windows_build
     ;;
 package)
     package_build

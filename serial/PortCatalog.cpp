@@ -1,11 +1,15 @@
 #include "serial/PortCatalog.h"
+#include "serial/ComPorts.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSerialPortInfo>
 #include <QStandardPaths>
+
+#ifndef Q_OS_WIN
+#include <QSerialPortInfo>
+#endif
 
 #include <algorithm>
 #include <limits>
@@ -103,21 +107,7 @@ QString portToolTip(const PortEntry &device)
 QList<PortEntry> SystemPortCatalog::devices() const
 {
 #ifdef Q_OS_WIN
-    // Port numbers are the system's own COM numbers there.
-    QList<PortEntry> entries;
-    entries.reserve(kMaxPortNumber);
-    for (int n = 1; n <= kMaxPortNumber; ++n)
-        entries.append({QStringLiteral("COM%1").arg(n), QString()});
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        const QString name = info.portName();
-        if (!name.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
-            continue;
-        bool ok = false;
-        const int n = name.mid(3).toInt(&ok);
-        if (ok && n >= 1 && n <= kMaxPortNumber)
-            entries[n - 1].description = info.description();
-    }
-    return entries;
+    return ComPorts::numbered(ComPorts::listedBySystem());
 #else
     const QHash<QString, QString> byId = serialByIdLinks();
     QList<PortEntry> entries;

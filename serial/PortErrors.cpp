@@ -4,35 +4,35 @@
 
 namespace PortErrors {
 
-bool isFatal(QSerialPort::SerialPortError error)
+bool isFatal(SerialPort::SerialPortError error)
 {
     switch (error) {
-    case QSerialPort::DeviceNotFoundError:
-    case QSerialPort::ReadError:
-    case QSerialPort::WriteError:
-    case QSerialPort::ResourceError:
+    case SerialPort::DeviceNotFoundError:
+    case SerialPort::ReadError:
+    case SerialPort::WriteError:
+    case SerialPort::ResourceError:
         return true;
-    case QSerialPort::NoError:
-    case QSerialPort::PermissionError:
-    case QSerialPort::OpenError:
-    case QSerialPort::UnsupportedOperationError:
-    case QSerialPort::UnknownError:
-    case QSerialPort::TimeoutError:
-    case QSerialPort::NotOpenError:
+    case SerialPort::NoError:
+    case SerialPort::PermissionError:
+    case SerialPort::OpenError:
+    case SerialPort::UnsupportedOperationError:
+    case SerialPort::UnknownError:
+    case SerialPort::TimeoutError:
+    case SerialPort::NotOpenError:
         return false;
     }
     return false;
 }
 
-OpenFailure classifyOpenFailure(QSerialPort::SerialPortError error, bool lockRefused,
+OpenFailure classifyOpenFailure(SerialPort::SerialPortError error, bool lockRefused,
                                 bool accessDenied)
 {
     if (lockRefused)
         return OpenFailure::Busy;
     switch (error) {
-    case QSerialPort::DeviceNotFoundError:
+    case SerialPort::DeviceNotFoundError:
         return OpenFailure::NoSuchDevice;
-    case QSerialPort::PermissionError:
+    case SerialPort::PermissionError:
         // EACCES and EBUSY both arrive as PermissionError; the device node's
         // access rights tell them apart.
         return accessDenied ? OpenFailure::PermissionDenied : OpenFailure::Busy;
@@ -77,12 +77,12 @@ QString writeFailureText(const QString &device, const QString &systemText, bool 
     return text;
 }
 
-QString lossText(const QString &device, QSerialPort::SerialPortError error)
+QString lossText(const QString &device, SerialPort::SerialPortError error)
 {
     // QSerialPort's text for a hang-up is a stale errno, so it is not shown.
-    const QString what = error == QSerialPort::DeviceNotFoundError ? QStringLiteral("disappeared")
-                         : error == QSerialPort::WriteError ? QStringLiteral("failed to write")
-                                                            : QStringLiteral("stopped answering");
+    const QString what = error == SerialPort::DeviceNotFoundError ? QStringLiteral("disappeared")
+                         : error == SerialPort::WriteError ? QStringLiteral("failed to write")
+                                                           : QStringLiteral("stopped answering");
     return QStringLiteral("The device of %1 %2 (unplugged or hung up). The port was closed.")
         .arg(device, what);
 }

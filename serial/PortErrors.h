@@ -1,8 +1,8 @@
 #pragma once
 
 #include "serial/PortCatalog.h"
+#include "serial/SerialPortType.h"
 
-#include <QSerialPort>
 #include <QString>
 
 // What the serial link does about the port's errors, kept free of I/O so the
@@ -13,7 +13,7 @@ namespace PortErrors {
 // must be closed (otherwise a hung-up line reports ReadError in a tight
 // loop). Modem-line queries on a pseudo-terminal fail with
 // UnsupportedOperationError; that is no lost device.
-[[nodiscard]] bool isFatal(QSerialPort::SerialPortError error);
+[[nodiscard]] bool isFatal(SerialPort::SerialPortError error);
 
 enum class OpenFailure
 {
@@ -26,7 +26,7 @@ enum class OpenFailure
 // lockRefused: QSerialPort could not take the device's lock file, which
 // means another program (or this one) has it open. accessDenied: the
 // current user may not read and write the device node.
-[[nodiscard]] OpenFailure classifyOpenFailure(QSerialPort::SerialPortError error, bool lockRefused,
+[[nodiscard]] OpenFailure classifyOpenFailure(SerialPort::SerialPortError error, bool lockRefused,
                                               bool accessDenied);
 
 // "port 3 (/dev/ttyUSB0)": how messages name a device.
@@ -36,7 +36,7 @@ enum class OpenFailure
                                       const QString &systemText);
 [[nodiscard]] QString writeFailureText(const QString &device, const QString &systemText,
                                        bool portClosed);
-[[nodiscard]] QString lossText(const QString &device, QSerialPort::SerialPortError error);
+[[nodiscard]] QString lossText(const QString &device, SerialPort::SerialPortError error);
 
 struct RefusedDevice
 {

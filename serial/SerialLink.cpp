@@ -21,14 +21,14 @@ struct OpenAttempt
     QString systemText;
 };
 
-OpenAttempt tryOpen(QSerialPort &port, const QString &location)
+OpenAttempt tryOpen(SerialPort &port, const QString &location)
 {
     port.setPortName(location);
     if (port.open(QIODevice::ReadWrite))
         return {true, {}, {}};
     // A lock file held by another program comes as a permission problem too;
     // the lock file and the node's access rights tell them apart.
-    const bool permission = port.error() == QSerialPort::PermissionError;
+    const bool permission = port.error() == SerialPort::PermissionError;
     const bool lockRefused = permission && DeviceFacts::lockedByAnother(location);
     const bool denied = permission && DeviceFacts::accessDenied(location);
     OpenAttempt attempt{false, PortErrors::classifyOpenFailure(port.error(), lockRefused, denied),
@@ -38,7 +38,7 @@ OpenAttempt tryOpen(QSerialPort &port, const QString &location)
 }
 
 // True once the device has hung up or gone away.
-bool lineDown(const QSerialPort &port)
+bool lineDown(const SerialPort &port)
 {
 #ifdef Q_OS_UNIX
     pollfd p{int(port.handle()), 0, 0};
@@ -54,27 +54,27 @@ QString labelOf(int number, const PortEntry &entry)
     return entry.label.isEmpty() ? PortErrors::deviceName(number, entry.location) : entry.label;
 }
 
-void applyLineSettings(QSerialPort &port)
+void applyLineSettings(SerialPort &port)
 {
-    port.setBaudRate(QSerialPort::Baud9600);
-    port.setDataBits(QSerialPort::Data8);
-    port.setParity(QSerialPort::NoParity);
-    port.setStopBits(QSerialPort::OneStop);
-    port.setFlowControl(QSerialPort::NoFlowControl);
+    port.setBaudRate(SerialPort::Baud9600);
+    port.setDataBits(SerialPort::Data8);
+    port.setParity(SerialPort::NoParity);
+    port.setStopBits(SerialPort::OneStop);
+    port.setFlowControl(SerialPort::NoFlowControl);
 }
 
 } // namespace
 
 SerialLink::SerialLink(std::unique_ptr<PortCatalog> catalog, QObject *parent)
-    : QObject(parent), m_catalog(std::move(catalog)), MSComm1(new QSerialPort(this))
+    : QObject(parent), m_catalog(std::move(catalog)), MSComm1(new SerialPort(this))
 {
     if (!m_catalog)
         m_catalog = std::make_unique<SystemPortCatalog>();
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
     applyLineSettings(*MSComm1);
     MSComm1->setReadBufferSize(kReadBufferSize);
-    connect(MSComm1, &QSerialPort::readyRead, this, &SerialLink::onReadyRead);
-    connect(MSComm1, &QSerialPort::errorOccurred, this, &SerialLink::onErrorOccurred);
+    connect(MSComm1, &SerialPort::readyRead, this, &SerialLink::onReadyRead);
+    connect(MSComm1, &SerialPort::errorOccurred, this, &SerialLink::onErrorOccurred);
 }
 
 SerialLink::~SerialLink()
@@ -104,7 +104,7 @@ ScanResult SerialLink::scan()
             result.ports.append(port);
             continue;
         }
-        QSerialPort probe;
+        SerialPort probe;
         applyLineSettings(probe);
         const OpenAttempt attempt = tryOpen(probe, port.device.location);
         if (attempt.opened) {
@@ -172,19 +172,19 @@ bool SerialLink::writeFrame(const SettingCodec::ConfigFrame &frame, QString *err
             *error = QStringLiteral("The port is not open.");
         return false;
     }
-    m_writeError = QSerialPort::NoError;
+    m_writeError = SerialPort::NoError;
     m_writing = true;
     const qint64 size = qint64(frame.size());
     const bool queued = MSComm1->write(reinterpret_cast<const char *>(frame.data()), size) == size;
     // flush() writes what the line takes now without blocking, so that a
     // failing line is reported here and not later as a stray error.
-    const bool written = queued && MSComm1->flush() && m_writeError == QSerialPort::NoError;
+    const bool written = queued && MSComm1->flush() && m_writeError == SerialPort::NoError;
     m_writing = false;
     if (written)
         return true;
 
-    const QSerialPort::SerialPortError cause =
-        m_writeError != QSerialPort::NoError ? m_writeError : MSComm1->error();
+    const SerialPort::SerialPortError cause =
+        m_writeError != SerialPort::NoError ? m_writeError : MSComm1->error();
     const QString systemText = MSComm1->errorString();
     const QString device = currentDeviceName();
     // This call reports the failure, so a fatal one closes the port without a
@@ -192,11 +192,11 @@ bool SerialLink::writeFrame(const SettingCodec::ConfigFrame &frame, QString *err
     // left (EAGAIN: the far end stopped taking data) as ResourceError; the
     // device is still there then, so the port stays open.
     const bool fatal =
-        PortErrors::isFatal(cause) && (cause != QSerialPort::ResourceError || lineDown(*MSComm1));
+        PortErrors::isFatal(cause) && (cause != SerialPort::ResourceError || lineDown(*MSComm1));
     if (fatal) {
         close();
     } else {
-        MSComm1->clear(QSerialPort::Output);
+        MSComm1->clear(SerialPort::Output);
         MSComm1->clearError();
     }
     if (error)
@@ -212,12 +212,12 @@ void SerialLink::onReadyRead()
         scheduleDelivery();
 }
 
-void SerialLink::onErrorOccurred(QSerialPort::SerialPortError error)
+void SerialLink::onErrorOccurred(SerialPort::SerialPortError error)
 {
-    if (error == QSerialPort::NoError || !MSComm1->isOpen())
+    if (error == SerialPort::NoError || !MSComm1->isOpen())
         return;
     if (m_writing) {
-        if (m_writeError == QSerialPort::NoError)
+        if (m_writeError == SerialPort::NoError)
             m_writeError = error;
         return;
     }

@@ -3,11 +3,11 @@
 #include "protocol/FrameLink.h"
 #include "serial/PortCatalog.h"
 #include "serial/PortErrors.h"
+#include "serial/SerialPortType.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QObject>
-#include <QSerialPort>
 #include <QString>
 
 #include <deque>
@@ -72,7 +72,7 @@ private:
     };
 
     void onReadyRead();
-    void onErrorOccurred(QSerialPort::SerialPortError error);
+    void onErrorOccurred(SerialPort::SerialPortError error);
     void closeLostPort();
     void scheduleDelivery();
     void deliver();
@@ -87,7 +87,7 @@ private:
     QList<ScannedPort> m_devices; // the last capture, in number order
     bool m_catalogCaptured = false;
 
-    QSerialPort *MSComm1;
+    SerialPort *MSComm1;
     int m_number = 0;
     QString m_location;
     QString m_label; // how messages name the open device
@@ -99,7 +99,7 @@ private:
     qint64 m_bytesRead = 0;
 
     bool m_writing = false;
-    QSerialPort::SerialPortError m_writeError = QSerialPort::NoError;
+    SerialPort::SerialPortError m_writeError = SerialPort::NoError;
     bool m_lossPending = false;
-    QSerialPort::SerialPortError m_lossError = QSerialPort::NoError;
+    SerialPort::SerialPortError m_lossError = SerialPort::NoError;
 };

@@ -10,7 +10,9 @@
 #include <cerrno>
 #include <utility>
 
+#ifndef Q_OS_WIN
 #include <sys/stat.h>
+#endif
 
 bool matchesDevice(const PortEntry &device, const QString &text)
 {
@@ -38,6 +40,20 @@ DeviceWatcher::DeviceWatcher(QObject *parent)
 
 DeviceWatcher::~DeviceWatcher() = default;
 
+namespace {
+
+// Private to this user, like the runtime folder it lives in.
+bool makePrivateFolder(const QString &folder)
+{
+#ifdef Q_OS_WIN
+    return QDir().mkpath(folder);
+#else
+    return ::mkdir(QFile::encodeName(folder).constData(), 0700) == 0 || errno == EEXIST;
+#endif
+}
+
+} // namespace
+
 QStringList DeviceWatcher::start()
 {
     QStringList unwatched;
@@ -46,9 +62,7 @@ QStringList DeviceWatcher::start()
         unwatched << QStringLiteral("plugged-in devices (%1)").arg(why);
     const QString folder = AdvertisedPorts::folder();
     // Made here if no emulator made it yet, so that the first one is seen.
-    if (folder.isEmpty() ||
-        (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST) ||
-        !m_folder->addPath(folder)) {
+    if (folder.isEmpty() || !makePrivateFolder(folder) || !m_folder->addPath(folder)) {
         unwatched << QStringLiteral("emulated devices (no folder %1)").arg(folder);
     }
     // Those there now are known, not new.

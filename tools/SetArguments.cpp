@@ -395,9 +395,11 @@ Parsed parse(const QStringList &arguments)
         return refuse(QStringLiteral("No device given, e.g. /dev/ttyUSB0."));
     QHash<QString, QString> seen;
     for (QString device : positional) {
-        // As QSerialPort reads a bare port name.
+#ifndef Q_OS_WIN
+        // As QSerialPort reads a bare port name. (On Windows it is COMn.)
         if (!device.contains(QLatin1Char('/')))
             device.prepend(QStringLiteral("/dev/"));
+#endif
         const QString identity = deviceIdentity(device);
         if (seen.contains(identity)) {
             return refuse(QStringLiteral("\"%1\" and \"%2\" are the same device; name each "

@@ -8,8 +8,10 @@
 
 #include <cerrno>
 #include <cstring>
+
+#ifdef Q_OS_UNIX
 #include <sys/stat.h>
-#include <unistd.h>
+#endif
 
 using SetArguments::ExitCode;
 
@@ -19,10 +21,12 @@ namespace {
 // link's catalog.
 constexpr int kPortNumber = 1;
 
+#ifdef Q_OS_UNIX
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
+#endif
 
 } // namespace
 
@@ -41,6 +45,8 @@ void SettingSender::start()
         this,
         [this] {
             m_clock.start();
+#ifdef Q_OS_UNIX
+            // On Windows a device is COMn, which is no file; opening it tells.
             const QByteArray path = QFile::encodeName(m_device);
             struct stat st = {};
             if (::stat(path.constData(), &st) != 0) {
@@ -56,6 +62,7 @@ void SettingSender::start()
                      ExitCode::kPortError);
                 return;
             }
+#endif
 
             // Messages name the device as the operator typed it.
             PortEntry entry{m_device, QString()};

@@ -2,6 +2,21 @@
 
 #include <QSocketNotifier>
 
+#ifdef Q_OS_WIN
+
+// Windows has no signals to turn into events: Ctrl+C ends a console program
+// at once. The station's report stays whole all the same: each record is one
+// write, flushed to the disk before its line is printed.
+SignalPipe::SignalPipe(std::initializer_list<int>, QObject *parent) : QObject(parent) {}
+
+SignalPipe::SignalPipe(QObject *parent) : QObject(parent) {}
+
+SignalPipe::~SignalPipe() = default;
+
+void SignalPipe::onReadable() {}
+
+#else
+
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -33,6 +48,8 @@ SignalPipe::SignalPipe(std::initializer_list<int> signalNumbers, QObject *parent
     }
 }
 
+SignalPipe::SignalPipe(QObject *parent) : SignalPipe({SIGINT, SIGTERM, SIGHUP}, parent) {}
+
 SignalPipe::~SignalPipe()
 {
     delete m_notifier;
@@ -49,3 +66,5 @@ void SignalPipe::onReadable()
     while (::read(g_pipe[0], &byte, 1) == 1)
         emit received(int(byte));
 }
+
+#endif

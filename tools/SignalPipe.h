@@ -15,6 +15,8 @@ class SignalPipe final : public QObject
 
 public:
     explicit SignalPipe(std::initializer_list<int> signalNumbers, QObject *parent = nullptr);
+    // The signals that ask a program to stop: SIGINT, SIGTERM, SIGHUP.
+    explicit SignalPipe(QObject *parent = nullptr);
     ~SignalPipe() override;
 
 signals:

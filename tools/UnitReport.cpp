@@ -7,10 +7,16 @@
 
 #include <cerrno>
 #include <cstring>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <qt_windows.h>
+#else
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -53,10 +59,12 @@ QByteArray csvField(QString value)
     return value.toUtf8();
 }
 
+#ifndef Q_OS_WIN
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
+#endif
 
 } // namespace
 
@@ -94,6 +102,20 @@ QByteArray UnitReport::line(const UnitRecord &record) const
     return out.join(',') + '\n';
 }
 
+#ifdef Q_OS_WIN
+
+bool UnitReport::check(QString *error) const
+{
+    QFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        *error = QStringLiteral("Cannot write the report %1: %2.").arg(m_path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+#else
+
 bool UnitReport::check(QString *error) const
 {
     const int fd = ::open(QFile::encodeName(m_path).constData(),
@@ -106,10 +128,39 @@ bool UnitReport::check(QString *error) const
     return true;
 }
 
+#endif
+
 bool UnitReport::append(const UnitRecord &record, QString *error)
 {
     return appendDurably(m_path, m_json ? QByteArray() : csvHeader(), line(record), error);
 }
+
+#ifdef Q_OS_WIN
+
+bool appendDurably(const QString &path, const QByteArray &header, const QByteArray &line,
+                   QString *error)
+{
+    const auto failed = [&](const QString &what) {
+        *error = QStringLiteral("Cannot write the report %1: %2.").arg(path, what);
+        return false;
+    };
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return failed(file.errorString());
+    const qint64 size = file.size();
+    const QByteArray whole = size == 0 ? header + line : line;
+    if (file.write(whole) != whole.size() || !file.flush()) {
+        // A disk that filled up mid-record: take the piece back off.
+        const QString reason = file.errorString();
+        file.resize(size);
+        return failed(reason);
+    }
+    if (!::FlushFileBuffers(reinterpret_cast<HANDLE>(::_get_osfhandle(file.handle()))))
+        return failed(QStringLiteral("it could not be flushed to the disk"));
+    return true;
+}
+
+#else
 
 bool appendDurably(const QString &path, const QByteArray &header, const QByteArray &line,
                    QString *error)
@@ -166,3 +217,5 @@ bool appendDurably(const QString &path, const QByteArray &header, const QByteArr
     }
     return true;
 }
+
+#endif

@@ -15,7 +15,6 @@
 #include <QFileInfo>
 #include <QHash>
 
-#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -56,7 +55,7 @@ int sendToOne(const SetArguments::Plan &plan)
 int sendToMany(const SetArguments::Plan &plan)
 {
     ProductionRun run(plan);
-    SignalPipe signalPipe({SIGINT, SIGTERM, SIGHUP});
+    SignalPipe signalPipe;
     QObject::connect(&signalPipe, &SignalPipe::received, qApp, [&run] {
         std::fprintf(stderr, "vantrel-set: stopping once the %d unit(s) under way ended.\n",
                      run.running());
@@ -75,7 +74,7 @@ int sendToMany(const SetArguments::Plan &plan)
 int watch(const SetArguments::Plan &plan)
 {
     Station station(plan);
-    SignalPipe signalPipe({SIGINT, SIGTERM, SIGHUP});
+    SignalPipe signalPipe;
     QObject::connect(&signalPipe, &SignalPipe::received, &station, &Station::stop);
     QObject::connect(&station, &Station::finished, qApp,
                      [](int exitCode) { QCoreApplication::exit(exitCode); });
