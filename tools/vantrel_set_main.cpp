@@ -73,6 +73,14 @@ int sendToMany(const SetArguments::Plan &plan)
 
 int watch(const SetArguments::Plan &plan)
 {
+#ifdef Q_OS_WIN
+    // Windows tells of new COM ports neither through udev nor through an
+    // emulator's folder: the station would wait for nothing.
+    Q_UNUSED(plan);
+    print(stderr, QStringLiteral("vantrel-set: --watch is not available on Windows; name the "
+                                 "COM ports to configure instead.\n"));
+    return SetArguments::kUsageError;
+#endif
     Station station(plan);
     SignalPipe signalPipe;
     QObject::connect(&signalPipe, &SignalPipe::received, &station, &Station::stop);
