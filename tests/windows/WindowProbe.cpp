@@ -314,11 +314,11 @@ class WindowProbePlugin final : public QGenericPlugin
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "windowprobe.json")
 
 public:
-    QObject *create(const QString &key, const QString &specification) override
+    QObject *create(const QString &key, const QString &arguments) override
     {
         if (key.compare(QLatin1String("vantrelprobe"), Qt::CaseInsensitive) != 0)
             return nullptr;
-        return new WindowProbe(specification);
+        return new WindowProbe(arguments);
     }
 };
 
