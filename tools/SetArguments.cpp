@@ -392,7 +392,11 @@ Parsed parse(const QStringList &arguments)
                           .arg(positional.constFirst()));
     }
     if (positional.isEmpty() && plan.action == Plan::Action::Send)
+#ifdef Q_OS_WIN
+        return refuse(QStringLiteral("No device given, e.g. COM3."));
+#else
         return refuse(QStringLiteral("No device given, e.g. /dev/ttyUSB0."));
+#endif
     QHash<QString, QString> seen;
     for (QString device : positional) {
 #ifndef Q_OS_WIN
@@ -441,11 +445,18 @@ QString helpText()
     help.heading(
         QStringLiteral("       vantrel-set --watch [--match TEXT] [--report FILE] SETTING..."));
     help.blank();
-    help.paragraph(QStringLiteral(
-        "Sets the radio dongle on the serial DEVICE (e.g. /dev/ttyUSB0; a bare name such as "
-        "ttyUSB0 means /dev/ttyUSB0), as the Setting buttons of the Vantrel window do: the "
-        "settings of one page go to the dongle as one 12-byte frame at 9600 8N1, and the dongle "
-        "answers each frame with 55 AA."));
+#ifdef Q_OS_WIN
+    const QString device = QStringLiteral("COM3");
+#else
+    const QString device =
+        QStringLiteral("/dev/ttyUSB0; a bare name such as ttyUSB0 means /dev/ttyUSB0");
+#endif
+    help.paragraph(
+        QStringLiteral("Sets the radio dongle on the serial DEVICE (e.g. %1), as the Setting "
+                       "buttons of the Vantrel window do: the settings of one page go to the "
+                       "dongle as one 12-byte frame at 9600 8N1, and the dongle answers each "
+                       "frame with 55 AA.")
+            .arg(device));
 
     const std::pair<Page, const char *> sections[] = {
         {Page::General, "General page (one frame). A setting not given is sent as shown in [ ], "
