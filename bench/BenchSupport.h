@@ -27,6 +27,14 @@
 
 namespace bench {
 
+// The window benches run on Qt's offscreen platform unless told otherwise,
+// so they need no display. Call before the application object is made.
+inline void offscreenUnlessSet()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
 inline constexpr qsizetype kLineLength = 80;
 
 // Line i: an 8-digit number, a blank, 69 printable characters, CR LF.

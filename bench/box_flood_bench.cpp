@@ -184,8 +184,7 @@ bool floodUnderBox(qint64 size, const QString &folder)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::offscreenUnlessSet();
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -3,6 +3,7 @@
 // The view runs shown, on the offscreen platform unless another is chosen.
 
 #include "app/LogView.h"
+#include "bench/BenchSupport.h"
 #include "log/ReceiveLog.h"
 
 #include <QApplication>
@@ -194,8 +195,7 @@ void benchView(const char *name, const QByteArray &stream, Follow follow, Captio
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::offscreenUnlessSet();
     QApplication app(argc, argv);
 
     const QByteArray binary = binaryStream();

@@ -509,8 +509,7 @@ private:
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::offscreenUnlessSet();
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(
