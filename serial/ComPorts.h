@@ -15,7 +15,7 @@ namespace ComPorts {
 [[nodiscard]] QList<PortEntry> numbered(const QList<PortEntry> &listed);
 
 // The ports Windows' device manager knows, as "COM3" with the device's
-// friendly name. Empty elsewhere, and under Wine, which lists none.
+// friendly name; under Wine, which lists none, empty. Windows only.
 [[nodiscard]] QList<PortEntry> listedBySystem();
 
 } // namespace ComPorts

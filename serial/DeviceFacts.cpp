@@ -1,75 +1,8 @@
 #include "serial/DeviceFacts.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QLockFile>
+#include <cstring>
 
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <grp.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
-namespace DeviceFacts {
-
-#ifdef Q_OS_UNIX
-
-bool accessDenied(const QString &location)
+QString DeviceFacts::systemErrorText(int error)
 {
-    return ::access(QFile::encodeName(location).constData(), R_OK | W_OK) != 0 && errno == EACCES;
+    return QString::fromLocal8Bit(std::strerror(error));
 }
-
-QString owningGroup(const QString &location)
-{
-    struct stat st = {};
-    if (::stat(QFile::encodeName(location).constData(), &st) != 0)
-        return {};
-    const group *g = ::getgrgid(st.st_gid);
-    return g ? QString::fromLocal8Bit(g->gr_name) : QString();
-}
-
-bool lockedByAnother(const QString &location)
-{
-    // The folders and the name the serial port class takes its lock in:
-    // "/dev/ttyUSB0" locks as "LCK..ttyUSB0", other paths with '/' as '_'.
-    QString name = location.startsWith(QLatin1String("/dev/")) ? location.mid(5) : location;
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    const char *const folders[] = {"/var/lock",         "/etc/locks", "/var/spool/locks",
-                                   "/var/spool/uucp",   "/tmp",       "/var/tmp",
-                                   "/var/lock/lockdev", "/run/lock"};
-    for (const char *folder : folders) {
-        const QString path = QLatin1String(folder) + QLatin1String("/LCK..") + name;
-        if (!QFileInfo::exists(path))
-            continue;
-        qint64 pid = 0;
-        QString host;
-        QString application;
-        if (QLockFile(path).getLockInfo(&pid, &host, &application) && pid > 0 &&
-            (::kill(pid_t(pid), 0) == 0 || errno == EPERM))
-            return true;
-    }
-    return false;
-}
-
-#else
-
-bool accessDenied(const QString &)
-{
-    return false;
-}
-
-QString owningGroup(const QString &)
-{
-    return {};
-}
-
-bool lockedByAnother(const QString &)
-{
-    return false;
-}
-
-#endif
-
-} // namespace DeviceFacts

@@ -13,5 +13,12 @@ namespace DeviceFacts {
 // A serial lock file ("LCK..name" in the usual lock folders) names a live
 // process: a program (this one included) has the device open.
 [[nodiscard]] bool lockedByAnother(const QString &location);
+// Why location cannot be a serial device ("Cannot open X: No such file or
+// directory."), or empty when it may be one. Ports that are no files (COM3)
+// are left to the opening to judge.
+[[nodiscard]] QString whyNotADevice(const QString &location);
+
+// The system's text for an error number.
+[[nodiscard]] QString systemErrorText(int error);
 
 } // namespace DeviceFacts

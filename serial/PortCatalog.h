@@ -104,6 +104,9 @@ namespace AdvertisedPorts {
 // "<runtime folder>/vantrel"; empty where the system has no runtime folder.
 [[nodiscard]] QString folder();
 
+// Makes the folder, private to this user, if it is not there yet.
+[[nodiscard]] bool makeFolder(QString *error);
+
 // Links device as "<label>.<pid of this process>". Returns the link's path,
 // or an empty string and the reason.
 [[nodiscard]] QString advertise(const QString &device, const QString &label,

@@ -4,35 +4,34 @@
 
 namespace PortErrors {
 
-bool isFatal(SerialPort::SerialPortError error)
+bool isFatal(PortError error)
 {
     switch (error) {
-    case SerialPort::DeviceNotFoundError:
-    case SerialPort::ReadError:
-    case SerialPort::WriteError:
-    case SerialPort::ResourceError:
+    case PortError::DeviceNotFound:
+    case PortError::Read:
+    case PortError::Write:
+    case PortError::Resource:
         return true;
-    case SerialPort::NoError:
-    case SerialPort::PermissionError:
-    case SerialPort::OpenError:
-    case SerialPort::UnsupportedOperationError:
-    case SerialPort::UnknownError:
-    case SerialPort::TimeoutError:
-    case SerialPort::NotOpenError:
+    case PortError::None:
+    case PortError::Permission:
+    case PortError::Open:
+    case PortError::UnsupportedOperation:
+    case PortError::Unknown:
+    case PortError::Timeout:
+    case PortError::NotOpen:
         return false;
     }
     return false;
 }
 
-OpenFailure classifyOpenFailure(SerialPort::SerialPortError error, bool lockRefused,
-                                bool accessDenied)
+OpenFailure classifyOpenFailure(PortError error, bool lockRefused, bool accessDenied)
 {
     if (lockRefused)
         return OpenFailure::Busy;
     switch (error) {
-    case SerialPort::DeviceNotFoundError:
+    case PortError::DeviceNotFound:
         return OpenFailure::NoSuchDevice;
-    case SerialPort::PermissionError:
+    case PortError::Permission:
         // EACCES and EBUSY both arrive as PermissionError; the device node's
         // access rights tell them apart.
         return accessDenied ? OpenFailure::PermissionDenied : OpenFailure::Busy;
@@ -77,14 +76,24 @@ QString writeFailureText(const QString &device, const QString &systemText, bool 
     return text;
 }
 
-QString lossText(const QString &device, SerialPort::SerialPortError error)
+QString lossText(const QString &device, PortError error)
 {
     // QSerialPort's text for a hang-up is a stale errno, so it is not shown.
-    const QString what = error == SerialPort::DeviceNotFoundError ? QStringLiteral("disappeared")
-                         : error == SerialPort::WriteError ? QStringLiteral("failed to write")
-                                                           : QStringLiteral("stopped answering");
+    const QString what = error == PortError::DeviceNotFound ? QStringLiteral("disappeared")
+                         : error == PortError::Write        ? QStringLiteral("failed to write")
+                                                            : QStringLiteral("stopped answering");
     return QStringLiteral("The device of %1 %2 (unplugged or hung up). The port was closed.")
         .arg(device, what);
+}
+
+QString joinGroupHint(const QString &group)
+{
+    const QString join =
+        group.isEmpty() || group == QLatin1String("root") ? QStringLiteral("dialout") : group;
+    return QStringLiteral("Add your user to the group that owns the device (usually dialout), "
+                          "for example: sudo usermod -aG %1 $USER\n"
+                          "then log out and in again.")
+        .arg(join);
 }
 
 QString permissionNotice(const QList<RefusedDevice> &refused)
@@ -96,13 +105,8 @@ QString permissionNotice(const QList<RefusedDevice> &refused)
         if (group.isEmpty())
             group = device.group;
     }
-    if (group.isEmpty() || group == QLatin1String("root"))
-        group = QStringLiteral("dialout");
-    return QStringLiteral("No port could be opened: permission denied for %1.\n"
-                          "Add your user to the group that owns the device (usually dialout), "
-                          "for example: sudo usermod -aG %2 $USER\n"
-                          "then log out and in again.")
-        .arg(names.join(QStringLiteral(", ")), group);
+    return QStringLiteral("No port could be opened: permission denied for %1.\n%2")
+        .arg(names.join(QStringLiteral(", ")), joinGroupHint(group));
 }
 
 } // namespace PortErrors

@@ -1,14 +1,13 @@
 #include "serial/SerialLink.h"
 
 #include "serial/DeviceFacts.h"
+#include "serial/SerialPort.h"
 
 #include <QPointer>
 
 #include <algorithm>
 
-#ifdef Q_OS_UNIX
-#include <poll.h>
-#endif
+using PortErrors::PortError;
 
 namespace {
 
@@ -28,25 +27,14 @@ OpenAttempt tryOpen(SerialPort &port, const QString &location)
         return {true, {}, {}};
     // A lock file held by another program comes as a permission problem too;
     // the lock file and the node's access rights tell them apart.
-    const bool permission = port.error() == SerialPort::PermissionError;
+    const PortError error = SerialPort::portErrorOf(port.error());
+    const bool permission = error == PortError::Permission;
     const bool lockRefused = permission && DeviceFacts::lockedByAnother(location);
     const bool denied = permission && DeviceFacts::accessDenied(location);
-    OpenAttempt attempt{false, PortErrors::classifyOpenFailure(port.error(), lockRefused, denied),
+    OpenAttempt attempt{false, PortErrors::classifyOpenFailure(error, lockRefused, denied),
                         port.errorString()};
     port.clearError();
     return attempt;
-}
-
-// True once the device has hung up or gone away.
-bool lineDown(const SerialPort &port)
-{
-#ifdef Q_OS_UNIX
-    pollfd p{int(port.handle()), 0, 0};
-    return ::poll(&p, 1, 0) != 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-#else
-    Q_UNUSED(port);
-    return true;
-#endif
 }
 
 QString labelOf(int number, const PortEntry &entry)
@@ -74,7 +62,9 @@ SerialLink::SerialLink(std::unique_ptr<PortCatalog> catalog, QObject *parent)
     applyLineSettings(*MSComm1);
     MSComm1->setReadBufferSize(kReadBufferSize);
     connect(MSComm1, &SerialPort::readyRead, this, &SerialLink::onReadyRead);
-    connect(MSComm1, &SerialPort::errorOccurred, this, &SerialLink::onErrorOccurred);
+    connect(MSComm1, &SerialPort::errorOccurred, this, [this](SerialPort::SerialPortError error) {
+        onErrorOccurred(SerialPort::portErrorOf(error));
+    });
 }
 
 SerialLink::~SerialLink()
@@ -172,19 +162,19 @@ bool SerialLink::writeFrame(const SettingCodec::ConfigFrame &frame, QString *err
             *error = QStringLiteral("The port is not open.");
         return false;
     }
-    m_writeError = SerialPort::NoError;
+    m_writeError = PortError::None;
     m_writing = true;
     const qint64 size = qint64(frame.size());
     const bool queued = MSComm1->write(reinterpret_cast<const char *>(frame.data()), size) == size;
     // flush() writes what the line takes now without blocking, so that a
     // failing line is reported here and not later as a stray error.
-    const bool written = queued && MSComm1->flush() && m_writeError == SerialPort::NoError;
+    const bool written = queued && MSComm1->flush() && m_writeError == PortError::None;
     m_writing = false;
     if (written)
         return true;
 
-    const SerialPort::SerialPortError cause =
-        m_writeError != SerialPort::NoError ? m_writeError : MSComm1->error();
+    const PortError cause =
+        m_writeError != PortError::None ? m_writeError : SerialPort::portErrorOf(MSComm1->error());
     const QString systemText = MSComm1->errorString();
     const QString device = currentDeviceName();
     // This call reports the failure, so a fatal one closes the port without a
@@ -192,7 +182,7 @@ bool SerialLink::writeFrame(const SettingCodec::ConfigFrame &frame, QString *err
     // left (EAGAIN: the far end stopped taking data) as ResourceError; the
     // device is still there then, so the port stays open.
     const bool fatal =
-        PortErrors::isFatal(cause) && (cause != SerialPort::ResourceError || lineDown(*MSComm1));
+        PortErrors::isFatal(cause) && (cause != PortError::Resource || MSComm1->isLineDown());
     if (fatal) {
         close();
     } else {
@@ -212,12 +202,12 @@ void SerialLink::onReadyRead()
         scheduleDelivery();
 }
 
-void SerialLink::onErrorOccurred(SerialPort::SerialPortError error)
+void SerialLink::onErrorOccurred(PortError error)
 {
-    if (error == SerialPort::NoError || !MSComm1->isOpen())
+    if (error == PortError::None || !MSComm1->isOpen())
         return;
     if (m_writing) {
-        if (m_writeError == SerialPort::NoError)
+        if (m_writeError == PortError::None)
             m_writeError = error;
         return;
     }

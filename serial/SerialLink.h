@@ -3,7 +3,6 @@
 #include "protocol/FrameLink.h"
 #include "serial/PortCatalog.h"
 #include "serial/PortErrors.h"
-#include "serial/SerialPortType.h"
 
 #include <QByteArray>
 #include <QList>
@@ -13,6 +12,8 @@
 #include <deque>
 #include <memory>
 #include <optional>
+
+class SerialPort;
 
 struct ScanResult
 {
@@ -72,7 +73,7 @@ private:
     };
 
     void onReadyRead();
-    void onErrorOccurred(SerialPort::SerialPortError error);
+    void onErrorOccurred(PortErrors::PortError error);
     void closeLostPort();
     void scheduleDelivery();
     void deliver();
@@ -99,7 +100,7 @@ private:
     qint64 m_bytesRead = 0;
 
     bool m_writing = false;
-    SerialPort::SerialPortError m_writeError = SerialPort::NoError;
+    PortErrors::PortError m_writeError = PortErrors::PortError::None;
     bool m_lossPending = false;
-    SerialPort::SerialPortError m_lossError = SerialPort::NoError;
+    PortErrors::PortError m_lossError = PortErrors::PortError::None;
 };

@@ -289,6 +289,15 @@ void WinSerialPort::onWaitDone()
     pump();
 }
 
+bool WinSerialPort::isLineDown() const
+{
+    if (!isOpen() || m_readFailed)
+        return true;
+    DWORD errors = 0;
+    COMSTAT status = {};
+    return !::ClearCommError(m_handle, &errors, &status);
+}
+
 void WinSerialPort::readWaiting()
 {
     DWORD errors = 0;

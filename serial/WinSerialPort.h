@@ -105,6 +105,9 @@ public:
     void close();
     [[nodiscard]] bool isOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
     [[nodiscard]] HANDLE handle() const { return m_handle; }
+    // The device went away or failed: closed, a read that failed, or a
+    // driver that no longer answers for its line.
+    [[nodiscard]] bool isLineDown() const;
 
     [[nodiscard]] qint64 bytesAvailable() const { return m_readBuffer.size(); }
     QByteArray readAll();

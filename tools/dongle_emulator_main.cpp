@@ -2,8 +2,8 @@
 // serial device, so the tool can be tried and tested without the hardware.
 
 #include "serial/PortCatalog.h"
+#include "station/StopSource.h"
 #include "tools/DongleEmulator.h"
-#include "tools/SignalPipe.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -279,8 +279,8 @@ int main(int argc, char *argv[])
     // Ended by a signal, the advertisements are withdrawn through the event
     // loop and the signal then ends the program as it would have.
     int endingSignal = 0;
-    SignalPipe signalPipe({SIGINT, SIGTERM, SIGHUP});
-    QObject::connect(&signalPipe, &SignalPipe::received, &app, [&endingSignal](int number) {
+    StopSource signalPipe({SIGINT, SIGTERM, SIGHUP});
+    QObject::connect(&signalPipe, &StopSource::received, &app, [&endingSignal](int number) {
         endingSignal = number;
         QCoreApplication::exit(128 + number);
     });

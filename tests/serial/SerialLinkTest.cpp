@@ -7,6 +7,7 @@
 #include "support/TestBytes.h"
 
 #include <QEventLoop>
+#include <QSerialPort>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>

@@ -4,8 +4,9 @@
 #include <QTest>
 
 using PortErrors::OpenFailure;
+using PortErrors::PortError;
 
-Q_DECLARE_METATYPE(QSerialPort::SerialPortError)
+Q_DECLARE_METATYPE(PortErrors::PortError)
 Q_DECLARE_METATYPE(PortErrors::OpenFailure)
 
 class SerialPolicyTest : public QObject
@@ -72,49 +73,48 @@ void SerialPolicyTest::naturalOrderKeepsFifty()
 
 void SerialPolicyTest::fatalErrors_data()
 {
-    QTest::addColumn<QSerialPort::SerialPortError>("error");
+    QTest::addColumn<PortError>("error");
     QTest::addColumn<bool>("fatal");
 
-    QTest::newRow("hung-up line") << QSerialPort::ReadError << true;
-    QTest::newRow("unplugged") << QSerialPort::ResourceError << true;
-    QTest::newRow("device gone") << QSerialPort::DeviceNotFoundError << true;
-    QTest::newRow("write") << QSerialPort::WriteError << true;
+    QTest::newRow("hung-up line") << PortError::Read << true;
+    QTest::newRow("unplugged") << PortError::Resource << true;
+    QTest::newRow("device gone") << PortError::DeviceNotFound << true;
+    QTest::newRow("write") << PortError::Write << true;
     // A pseudo-terminal refuses modem-line queries: not a lost device.
-    QTest::newRow("modem lines") << QSerialPort::UnsupportedOperationError << false;
-    QTest::newRow("ioctl refused") << QSerialPort::PermissionError << false;
-    QTest::newRow("unknown") << QSerialPort::UnknownError << false;
-    QTest::newRow("not open") << QSerialPort::NotOpenError << false;
-    QTest::newRow("cleared") << QSerialPort::NoError << false;
+    QTest::newRow("modem lines") << PortError::UnsupportedOperation << false;
+    QTest::newRow("ioctl refused") << PortError::Permission << false;
+    QTest::newRow("unknown") << PortError::Unknown << false;
+    QTest::newRow("not open") << PortError::NotOpen << false;
+    QTest::newRow("cleared") << PortError::None << false;
 }
 
 void SerialPolicyTest::fatalErrors()
 {
-    QFETCH(QSerialPort::SerialPortError, error);
+    QFETCH(PortError, error);
     QFETCH(bool, fatal);
     QCOMPARE(PortErrors::isFatal(error), fatal);
 }
 
 void SerialPolicyTest::openFailures_data()
 {
-    QTest::addColumn<QSerialPort::SerialPortError>("error");
+    QTest::addColumn<PortError>("error");
     QTest::addColumn<bool>("lockRefused");
     QTest::addColumn<bool>("accessDenied");
     QTest::addColumn<OpenFailure>("failure");
 
-    QTest::newRow("lock file held")
-        << QSerialPort::PermissionError << true << false << OpenFailure::Busy;
+    QTest::newRow("lock file held") << PortError::Permission << true << false << OpenFailure::Busy;
     QTest::newRow("exclusive (EBUSY)")
-        << QSerialPort::PermissionError << false << false << OpenFailure::Busy;
-    QTest::newRow("EACCES") << QSerialPort::PermissionError << false << true
+        << PortError::Permission << false << false << OpenFailure::Busy;
+    QTest::newRow("EACCES") << PortError::Permission << false << true
                             << OpenFailure::PermissionDenied;
-    QTest::newRow("gone") << QSerialPort::DeviceNotFoundError << false << false
+    QTest::newRow("gone") << PortError::DeviceNotFound << false << false
                           << OpenFailure::NoSuchDevice;
-    QTest::newRow("other") << QSerialPort::OpenError << false << false << OpenFailure::Other;
+    QTest::newRow("other") << PortError::Open << false << false << OpenFailure::Other;
 }
 
 void SerialPolicyTest::openFailures()
 {
-    QFETCH(QSerialPort::SerialPortError, error);
+    QFETCH(PortError, error);
     QFETCH(bool, lockRefused);
     QFETCH(bool, accessDenied);
     QFETCH(OpenFailure, failure);
@@ -143,7 +143,7 @@ void SerialPolicyTest::messagesNameTheDevice()
     QVERIFY(write.contains(QLatin1String("closed")));
     QVERIFY(!PortErrors::writeFailureText(device, QStringLiteral("I/O"), false)
                  .contains(QLatin1String("closed")));
-    QVERIFY(PortErrors::lossText(device, QSerialPort::ReadError).contains(device));
+    QVERIFY(PortErrors::lossText(device, PortError::Read).contains(device));
 }
 
 void SerialPolicyTest::permissionNoticeNamesDevicesAndGroup()

@@ -1,6 +1,6 @@
 #include "tools/SetArguments.h"
-#include "tools/DeviceWatcher.h"
-#include "tools/SettingProfile.h"
+#include "station/DeviceWatcher.h"
+#include "station/SettingProfile.h"
 
 #include "support/TestBytes.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/PortCatalog.h"
+#include "station/DeviceSource.h"
 
 #include <QHash>
 #include <QObject>
@@ -8,19 +8,14 @@
 
 #include <optional>
 
-class KernelDeviceEvents;
-class QFileSystemWatcher;
-
-// Notices serial devices coming and going, without polling: the kernel's
-// device events for the machine's own devices, a watch on the folder where
-// programs such as the dongle emulator advertise theirs. On each event the
-// list it concerns is read anew and compared with the last one.
+// Notices serial devices coming and going, without polling: on each word
+// from a source, that source's list is read anew and compared with the last.
 class DeviceWatcher final : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit DeviceWatcher(QObject *parent = nullptr);
+    explicit DeviceWatcher(DeviceSources sources, QObject *parent = nullptr);
     ~DeviceWatcher() override;
 
     // Takes the devices there now as known (no appeared() for them) and
@@ -35,15 +30,15 @@ signals:
     void vanished(const QString &location);
 
 private:
-    [[nodiscard]] static QList<PortEntry> systemDevices();
-    void rescanSystem();
-    void rescanAdvertised();
-    void update(QHash<QString, PortEntry> &known, const QList<PortEntry> &now);
+    struct Watched
+    {
+        std::unique_ptr<DeviceSource> source;
+        QHash<QString, PortEntry> known; // by location
+    };
 
-    QHash<QString, PortEntry> m_system;
-    QHash<QString, PortEntry> m_advertised;
-    KernelDeviceEvents *m_kernel;
-    QFileSystemWatcher *m_folder;
+    void rescan(Watched &watched);
+
+    std::vector<Watched> m_sources;
 };
 
 // Whether --match TEXT picks the device: its by-id name, USB product or

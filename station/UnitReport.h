@@ -48,8 +48,3 @@ private:
     QString m_path;
     bool m_json;
 };
-
-// Appends header (only when the file is empty) and line in one write() with
-// O_APPEND and fsyncs; a short write is cut back off. POSIX only.
-[[nodiscard]] bool appendDurably(const QString &path, const QByteArray &header,
-                                 const QByteArray &line, QString *error);

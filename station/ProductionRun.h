@@ -1,9 +1,10 @@
 #pragma once
 
 #include "serial/PortCatalog.h"
-#include "tools/SetArguments.h"
-#include "tools/SettingSender.h"
-#include "tools/UnitReport.h"
+#include "station/Console.h"
+#include "station/RunPlan.h"
+#include "station/UnitExchange.h"
+#include "station/UnitReport.h"
 
 #include <QMap>
 #include <QObject>
@@ -20,7 +21,7 @@ class ProductionRun final : public QObject
     Q_OBJECT
 
 public:
-    explicit ProductionRun(const SetArguments::Plan &plan, QObject *parent = nullptr);
+    ProductionRun(const RunPlan &plan, Console console, QObject *parent = nullptr);
     ~ProductionRun() override;
 
     // Starts one unit; its result comes as unitEnded(). Nothing is sent
@@ -45,14 +46,15 @@ private:
     {
         PortEntry entry;
         QDateTime started;
-        std::unique_ptr<SettingSender> sender;
+        std::unique_ptr<UnitExchange> exchange;
     };
 
-    void onFinished(SettingSender *sender, int exitCode);
+    void onFinished(UnitExchange *exchange, int exitCode);
     void stopForReport(const QString &error);
     [[nodiscard]] UnitRecord recordOf(const Unit &unit) const;
 
-    SetArguments::Plan m_plan;
+    RunPlan m_plan;
+    Console m_console;
     std::optional<UnitReport> m_report;
     QString m_profile;
     QString m_settingsSha256;
@@ -62,5 +64,10 @@ private:
     bool m_stopped = false;
 };
 
+// The devices named for a batch as the report names them: with their by-id
+// name, serial number and USB ids from the system's catalog when withIdentity
+// (reading the catalog walks every tty in sysfs), else just the path.
+[[nodiscard]] QList<PortEntry> describedDevices(const QStringList &devices, bool withIdentity);
+
 // "ok", "no-answer", "wrong-answer", "port-error"
-[[nodiscard]] QString resultName(SettingSender::Outcome::Result result);
+[[nodiscard]] QString resultName(UnitExchange::Outcome::Result result);

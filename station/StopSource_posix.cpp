@@ -1,21 +1,6 @@
-#include "tools/SignalPipe.h"
+#include "station/StopSource.h"
 
 #include <QSocketNotifier>
-
-#ifdef Q_OS_WIN
-
-// Windows has no signals to turn into events: Ctrl+C ends a console program
-// at once. The station's report stays whole all the same: each record is one
-// write, flushed to the disk before its line is printed.
-SignalPipe::SignalPipe(std::initializer_list<int>, QObject *parent) : QObject(parent) {}
-
-SignalPipe::SignalPipe(QObject *parent) : QObject(parent) {}
-
-SignalPipe::~SignalPipe() = default;
-
-void SignalPipe::onReadable() {}
-
-#else
 
 #include <csignal>
 #include <fcntl.h>
@@ -34,12 +19,12 @@ void onSignal(int signalNumber)
 
 } // namespace
 
-SignalPipe::SignalPipe(std::initializer_list<int> signalNumbers, QObject *parent) : QObject(parent)
+StopSource::StopSource(std::initializer_list<int> signalNumbers, QObject *parent) : QObject(parent)
 {
     if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     m_notifier = new QSocketNotifier(qintptr(g_pipe[0]), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &SignalPipe::onReadable);
+    connect(m_notifier, &QSocketNotifier::activated, this, &StopSource::onReadable);
     for (const int signalNumber : signalNumbers) {
         struct sigaction action = {};
         action.sa_handler = onSignal;
@@ -48,9 +33,9 @@ SignalPipe::SignalPipe(std::initializer_list<int> signalNumbers, QObject *parent
     }
 }
 
-SignalPipe::SignalPipe(QObject *parent) : SignalPipe({SIGINT, SIGTERM, SIGHUP}, parent) {}
+StopSource::StopSource(QObject *parent) : StopSource({SIGINT, SIGTERM, SIGHUP}, parent) {}
 
-SignalPipe::~SignalPipe()
+StopSource::~StopSource()
 {
     delete m_notifier;
     for (int &fd : g_pipe) {
@@ -60,11 +45,9 @@ SignalPipe::~SignalPipe()
     }
 }
 
-void SignalPipe::onReadable()
+void StopSource::onReadable()
 {
     unsigned char byte = 0;
     while (::read(g_pipe[0], &byte, 1) == 1)
         emit received(int(byte));
 }
-
-#endif

@@ -1,26 +1,16 @@
-#include "tools/Station.h"
+#include "station/Station.h"
 
-#include "tools/DeviceWatcher.h"
+#include "station/DeviceWatcher.h"
+#include "station/ExitStatus.h"
 
 #include <QTimer>
 
-#include <cstdio>
-
-namespace {
-
-void tell(std::FILE *stream, const QString &line)
-{
-    std::fputs((line + QLatin1Char('\n')).toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
-
-} // namespace
-
-Station::Station(const SetArguments::Plan &plan, QObject *parent)
-    : QObject(parent), m_plan(plan), m_run(plan)
+Station::Station(const RunPlan &plan, DeviceSources sources, Console console, QObject *parent)
+    : QObject(parent), m_plan(plan), m_console(console), m_sources(std::move(sources)),
+      m_run(plan, console)
 {
     connect(&m_run, &ProductionRun::unitEnded, this, &Station::endIfIdle);
-    connect(&m_run, &ProductionRun::reportFailed, this, [this] { end(SetArguments::kPortError); });
+    connect(&m_run, &ProductionRun::reportFailed, this, [this] { end(ExitStatus::kPortError); });
 }
 
 Station::~Station() = default;
@@ -32,15 +22,16 @@ void Station::start()
         [this] {
             if (m_stopping)
                 return;
-            m_watcher = new DeviceWatcher(this);
+            m_watcher = new DeviceWatcher(std::move(m_sources), this);
             connect(m_watcher, &DeviceWatcher::appeared, this, &Station::onAppeared);
             connect(m_watcher, &DeviceWatcher::vanished, this, &Station::onVanished);
             for (const QString &what : m_watcher->start())
-                tell(stderr, QStringLiteral("vantrel-set: not watching %1.").arg(what));
-            tell(stderr, QStringLiteral("vantrel-set: waiting for devices%1; Ctrl+C ends.")
-                             .arg(m_plan.match.isEmpty()
-                                      ? QString()
-                                      : QStringLiteral(" matching \"%1\"").arg(m_plan.match)));
+                m_console.complain(QStringLiteral("not watching %1.").arg(what));
+            m_console.complain(
+                QStringLiteral("waiting for devices%1; Ctrl+C ends.")
+                    .arg(m_plan.match.isEmpty()
+                             ? QString()
+                             : QStringLiteral(" matching \"%1\"").arg(m_plan.match)));
             if (m_plan.includePresent) {
                 for (const PortEntry &device : m_watcher->present())
                     onAppeared(device);
@@ -56,8 +47,8 @@ void Station::stop()
     m_stopping = true;
     stopWatching();
     if (m_run.running() > 0) {
-        tell(stderr, QStringLiteral("vantrel-set: stopping once the %1 unit(s) under way ended.")
-                         .arg(m_run.running()));
+        m_console.complain(
+            QStringLiteral("stopping once the %1 unit(s) under way ended.").arg(m_run.running()));
     }
     endIfIdle();
 }
@@ -112,6 +103,6 @@ void Station::end(int exitCode)
         return;
     m_ended = true;
     stopWatching();
-    tell(stdout, QStringLiteral("Station stopped. %1").arg(m_run.summary()));
+    m_console.say(QStringLiteral("Station stopped. %1").arg(m_run.summary()));
     emit finished(exitCode);
 }

@@ -1,29 +1,45 @@
-#include "tools/ProductionRun.h"
+#include "station/ProductionRun.h"
+
+#include "station/ExitStatus.h"
 
 #include <QCryptographicHash>
 #include <QFileInfo>
+#include <QHash>
 #include <QSysInfo>
 
 #include <algorithm>
-#include <cstdio>
 
-QString resultName(SettingSender::Outcome::Result result)
+QString resultName(UnitExchange::Outcome::Result result)
 {
     switch (result) {
-    case SettingSender::Outcome::Result::Ok:
+    case UnitExchange::Outcome::Result::Ok:
         return QStringLiteral("ok");
-    case SettingSender::Outcome::Result::NoAnswer:
+    case UnitExchange::Outcome::Result::NoAnswer:
         return QStringLiteral("no-answer");
-    case SettingSender::Outcome::Result::WrongAnswer:
+    case UnitExchange::Outcome::Result::WrongAnswer:
         return QStringLiteral("wrong-answer");
-    case SettingSender::Outcome::Result::PortError:
+    case UnitExchange::Outcome::Result::PortError:
         return QStringLiteral("port-error");
     }
     return {};
 }
 
-ProductionRun::ProductionRun(const SetArguments::Plan &plan, QObject *parent)
-    : QObject(parent), m_plan(plan),
+QList<PortEntry> describedDevices(const QStringList &devices, bool withIdentity)
+{
+    QHash<QString, PortEntry> known;
+    for (const PortEntry &entry : withIdentity ? SystemPortCatalog().devices() : QList<PortEntry>())
+        known.insert(QFileInfo(entry.location).canonicalFilePath(), entry);
+    QList<PortEntry> described;
+    for (const QString &device : devices) {
+        PortEntry entry = known.value(QFileInfo(device).canonicalFilePath(), {device, QString()});
+        entry.location = device;
+        described.append(entry);
+    }
+    return described;
+}
+
+ProductionRun::ProductionRun(const RunPlan &plan, Console console, QObject *parent)
+    : QObject(parent), m_plan(plan), m_console(console),
       m_profile(plan.profilePath.isEmpty() ? QString()
                                            : QFileInfo(plan.profilePath).absoluteFilePath()),
       m_settingsSha256(QString::fromLatin1(
@@ -47,12 +63,11 @@ void ProductionRun::configure(const PortEntry &unit)
         m_stopped = true;
         return;
     }
-    auto sender = std::make_unique<SettingSender>(m_plan, unit.location,
-                                                  SettingSender::Output{.frameLines = false});
-    SettingSender *raw = sender.get();
-    connect(raw, &SettingSender::finished, this,
+    auto exchange = std::make_unique<UnitExchange>(m_plan, unit.location, m_console, false);
+    UnitExchange *raw = exchange.get();
+    connect(raw, &UnitExchange::finished, this,
             [this, raw](int exitCode) { onFinished(raw, exitCode); });
-    m_units.push_back({unit, QDateTime::currentDateTime(), std::move(sender)});
+    m_units.push_back({unit, QDateTime::currentDateTime(), std::move(exchange)});
     raw->start();
 }
 
@@ -64,7 +79,7 @@ bool ProductionRun::isRunning(const QString &location) const
 
 UnitRecord ProductionRun::recordOf(const Unit &unit) const
 {
-    const SettingSender::Outcome &outcome = unit.sender->outcome();
+    const UnitExchange::Outcome &outcome = unit.exchange->outcome();
     return {.started = unit.started,
             .host = QSysInfo::machineHostName(),
             .device = unit.entry.location,
@@ -79,17 +94,17 @@ UnitRecord ProductionRun::recordOf(const Unit &unit) const
             .elapsedMs = outcome.elapsedMs};
 }
 
-void ProductionRun::onFinished(SettingSender *sender, int exitCode)
+void ProductionRun::onFinished(UnitExchange *exchange, int exitCode)
 {
-    const auto it = std::find_if(m_units.begin(), m_units.end(), [sender](const Unit &unit) {
-        return unit.sender.get() == sender;
+    const auto it = std::find_if(m_units.begin(), m_units.end(), [exchange](const Unit &unit) {
+        return unit.exchange.get() == exchange;
     });
     if (m_stopped || it == m_units.end())
         return;
     const UnitRecord record = recordOf(*it);
-    const SettingSender::Outcome::Result result = sender->outcome().result;
-    // The sender is inside its own signal: it goes from the event loop.
-    it->sender.release()->deleteLater();
+    const UnitExchange::Outcome::Result result = exchange->outcome().result;
+    // The exchange is inside its own signal: it goes from the event loop.
+    it->exchange.release()->deleteLater();
     m_units.erase(it);
 
     QString error;
@@ -99,26 +114,22 @@ void ProductionRun::onFinished(SettingSender *sender, int exitCode)
         return;
     }
 
-    const char *line = result == SettingSender::Outcome::Result::Ok          ? "Setting OK !!"
-                       : result == SettingSender::Outcome::Result::PortError ? "Port error !!"
-                                                                             : "Setting Fail !!";
-    std::fprintf(stdout, "%s: %s\n", record.device.toLocal8Bit().constData(), line);
-    std::fflush(stdout);
+    const char *line = result == UnitExchange::Outcome::Result::Ok          ? "Setting OK !!"
+                       : result == UnitExchange::Outcome::Result::PortError ? "Port error !!"
+                                                                            : "Setting Fail !!";
+    m_console.say(QStringLiteral("%1: %2").arg(record.device, QLatin1String(line)));
     ++m_tally[record.result];
-    m_exitCode = SetArguments::worse(m_exitCode, exitCode);
+    m_exitCode = ExitStatus::worse(m_exitCode, exitCode);
     emit unitEnded();
 }
 
 void ProductionRun::stopForReport(const QString &error)
 {
-    std::fprintf(stderr,
-                 "vantrel-set: %s\nvantrel-set: stopped: no unit is configured without "
-                 "its record.\n",
-                 error.toLocal8Bit().constData());
-    std::fflush(stderr);
-    // Dropping a sender closes its port; those units get no record.
+    m_console.complain(error);
+    m_console.complain(QStringLiteral("stopped: no unit is configured without its record."));
+    // Dropping an exchange closes its port; those units get no record.
     m_units.clear();
-    m_exitCode = SetArguments::kPortError;
+    m_exitCode = ExitStatus::kPortError;
     emit reportFailed();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "tools/SetArguments.h"
+#include "station/Console.h"
+#include "station/RunPlan.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -8,26 +9,19 @@
 #include <QObject>
 #include <QString>
 
-#include <cstdio>
 #include <memory>
 
 class SerialLink;
 class SettingTransaction;
 
-// Sends vantrel-set's frames one after another through the window's serial
-// link and Setting transaction, each waiting for its acknowledgement.
-class SettingSender final : public QObject
+// One unit's exchange: opens its device and sends the run's frames one
+// after another through the window's serial link and Setting transaction,
+// each waiting for its acknowledgement.
+class UnitExchange final : public QObject
 {
     Q_OBJECT
 
 public:
-    struct Output
-    {
-        std::FILE *out = stdout;
-        std::FILE *err = stderr;
-        bool frameLines = true; // "Setting OK !!" per frame on out
-    };
-
     // What came of one device, for the result line and the report.
     struct Outcome
     {
@@ -45,9 +39,11 @@ public:
         qint64 elapsedMs = 0;
     };
 
-    SettingSender(const SetArguments::Plan &plan, const QString &device, Output output,
-                  QObject *parent = nullptr);
-    ~SettingSender() override;
+    // frameLines: "Setting OK !!" or "Setting Fail !!" on the console for
+    // each frame, as for a single device.
+    UnitExchange(const RunPlan &plan, const QString &device, Console console, bool frameLines,
+                 QObject *parent = nullptr);
+    ~UnitExchange() override;
 
     // Opens the device and sends the first frame; the outcome comes as
     // finished(), never from inside this call.
@@ -66,15 +62,14 @@ private:
     void onTimedOut();
     void onPortLost(const QString &reason);
     void finish(int exitCode);
-    void say(const QString &line);
-    void complain(const QString &text);
     void fail(Outcome::Result result, const QString &reason, int exitCode);
     void trace(const QString &line);
     [[nodiscard]] QString openFailure(const QString &linkError) const;
 
-    SetArguments::Plan m_plan;
+    RunPlan m_plan;
     QString m_device;
-    Output m_output;
+    Console m_console;
+    bool m_frameLines;
     Outcome m_outcome;
     QElapsedTimer m_clock;
     bool m_answeredThisFrame = false;

@@ -1,4 +1,4 @@
-#include "tools/UnitReport.h"
+#include "station/UnitReport.h"
 
 #include "support/ScratchFileSystem.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tools/ProductionRun.h"
-#include "tools/SetArguments.h"
+#include "station/DeviceSource.h"
+#include "station/ProductionRun.h"
 
 #include <QHash>
 #include <QObject>
@@ -17,10 +17,13 @@ class Station final : public QObject
     Q_OBJECT
 
 public:
-    explicit Station(const SetArguments::Plan &plan, QObject *parent = nullptr);
+    // sources: where devices come from (systemDeviceSources() on a real
+    // station).
+    Station(const RunPlan &plan, DeviceSources sources, Console console = {},
+            QObject *parent = nullptr);
     ~Station() override;
 
-    // From the event loop; warnings go to stderr.
+    // From the event loop; warnings go to the console.
     void start();
     // No new unit is taken; the end comes once the running ones ended.
     void stop();
@@ -36,7 +39,9 @@ private:
     void endIfIdle();
     void end(int exitCode);
 
-    SetArguments::Plan m_plan;
+    RunPlan m_plan;
+    Console m_console;
+    DeviceSources m_sources; // until start() hands them to the watcher
     ProductionRun m_run;
     DeviceWatcher *m_watcher = nullptr;
     QHash<QString, QTimer *> m_settling;

@@ -1,4 +1,4 @@
-#include "tools/SettingProfile.h"
+#include "station/SettingProfile.h"
 
 #include <QFile>
 #include <QRegularExpression>

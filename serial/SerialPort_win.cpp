@@ -1,0 +1,6 @@
+#include "serial/SerialPort.h"
+
+bool SerialPort::isLineDown() const
+{
+    return WinSerialPort::isLineDown();
+}

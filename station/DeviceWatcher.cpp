@@ -1,0 +1,82 @@
+#include "station/DeviceWatcher.h"
+
+#include <algorithm>
+#include <utility>
+
+DeviceSource::~DeviceSource() = default;
+
+bool matchesDevice(const PortEntry &device, const QString &text)
+{
+    if (text.isEmpty())
+        return true;
+    QStringList names{device.byId, device.description};
+    if (device.vendorId != 0 || device.productId != 0) {
+        names << QStringLiteral("%1:%2")
+                     .arg(device.vendorId, 4, 16, QLatin1Char('0'))
+                     .arg(device.productId, 4, 16, QLatin1Char('0'));
+    }
+    return std::any_of(names.cbegin(), names.cend(), [&text](const QString &name) {
+        return name.contains(text, Qt::CaseInsensitive);
+    });
+}
+
+DeviceWatcher::DeviceWatcher(DeviceSources sources, QObject *parent) : QObject(parent)
+{
+    m_sources.reserve(sources.size());
+    for (std::unique_ptr<DeviceSource> &source : sources)
+        m_sources.push_back({std::move(source), {}});
+}
+
+DeviceWatcher::~DeviceWatcher() = default;
+
+QStringList DeviceWatcher::start()
+{
+    QStringList unwatched;
+    for (std::size_t i = 0; i < m_sources.size(); ++i) {
+        Watched &watched = m_sources[i];
+        QString why;
+        if (!watched.source->start(&why))
+            unwatched << why;
+        connect(watched.source.get(), &DeviceSource::changed, this,
+                [this, i] { rescan(m_sources[i]); });
+        // Those there now are known, not new.
+        for (const PortEntry &entry : watched.source->devices())
+            watched.known.insert(entry.location, entry);
+    }
+    return unwatched;
+}
+
+QList<PortEntry> DeviceWatcher::present() const
+{
+    QList<PortEntry> all;
+    for (const Watched &watched : m_sources)
+        all += watched.known.values();
+    return all;
+}
+
+std::optional<PortEntry> DeviceWatcher::find(const QString &location) const
+{
+    for (const Watched &watched : m_sources) {
+        const auto it = watched.known.constFind(location);
+        if (it != watched.known.cend())
+            return *it;
+    }
+    return std::nullopt;
+}
+
+void DeviceWatcher::rescan(Watched &watched)
+{
+    const QList<PortEntry> now = watched.source->devices();
+    QHash<QString, PortEntry> next;
+    for (const PortEntry &entry : now)
+        next.insert(entry.location, entry);
+    const QHash<QString, PortEntry> before = std::exchange(watched.known, next);
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        if (!next.contains(it.key()))
+            emit vanished(it.key());
+    }
+    for (const PortEntry &entry : now) {
+        if (!before.contains(entry.location))
+            emit appeared(entry);
+    }
+}

@@ -1,0 +1,82 @@
+#include "station/DurableAppend.h"
+
+#include "serial/DeviceFacts.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+bool checkAppendable(const QString &path, QString *error)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        *error = QStringLiteral("Cannot write the report %1: %2.")
+                     .arg(path, DeviceFacts::systemErrorText(errno));
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
+bool appendDurably(const QString &path, const QByteArray &header, const QByteArray &line,
+                   QString *error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const auto failed = [&](const QString &what) {
+        *error = QStringLiteral("Cannot write the report %1: %2.").arg(path, what);
+        return false;
+    };
+    const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return failed(DeviceFacts::systemErrorText(errno));
+    // Another station on the same file must not slip a record in between.
+    if (::flock(fd, LOCK_EX) != 0) {
+        const int e = errno;
+        ::close(fd);
+        return failed(DeviceFacts::systemErrorText(e));
+    }
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0) {
+        const int e = errno;
+        ::close(fd);
+        return failed(DeviceFacts::systemErrorText(e));
+    }
+    const QByteArray whole = st.st_size == 0 ? header + line : line;
+    const ssize_t written = ::write(fd, whole.constData(), size_t(whole.size()));
+    const int writeError = errno;
+    if (written != ssize_t(whole.size())) {
+        // A disk that filled up mid-record: take the piece back off.
+        if (written > 0 && ::ftruncate(fd, st.st_size) != 0) {
+            const int e = errno;
+            ::close(fd);
+            return failed(QStringLiteral("a part record is left at its end (%1)")
+                              .arg(DeviceFacts::systemErrorText(e)));
+        }
+        ::close(fd);
+        return failed(written < 0 ? DeviceFacts::systemErrorText(writeError)
+                                  : QStringLiteral("the disk is full"));
+    }
+    if (::fsync(fd) != 0) {
+        const int e = errno;
+        ::close(fd);
+        return failed(DeviceFacts::systemErrorText(e));
+    }
+    if (::close(fd) != 0)
+        return failed(DeviceFacts::systemErrorText(errno));
+    if (st.st_size == 0) {
+        // A new file is only on the disk once its folder entry is.
+        const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+        const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
+    }
+    return true;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "protocol/SettingCodec.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// What a production run is told to do: the frames for every unit and how to
+// find, wait for and record the units.
+enum class Page
+{
+    General,
+    Advanced,
+    Advanced2
+};
+
+[[nodiscard]] QString pageName(Page page);
+
+struct PageFrame
+{
+    Page page;
+    SettingCodec::ConfigFrame frame;
+};
+
+inline constexpr int kDefaultWaitMs = 2500;
+inline constexpr int kDefaultSettleMs = 500;
+
+struct RunPlan
+{
+    QStringList devices;     // each named once
+    QList<PageFrame> frames; // in the window's page order
+    int waitMs = kDefaultWaitMs;
+    bool verbose = false;
+
+    // The settings as resolved (profile, then options), as a profile's text:
+    // what --save-profile writes and what the report's digest is taken of.
+    QByteArray settingsText;
+    QString profilePath; // or empty
+    QString reportPath;  // or empty
+
+    // Station
+    bool includePresent = false;
+    QString match;
+    int settleMs = kDefaultSettleMs;
+};

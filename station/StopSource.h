@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QObject>
+
+#include <initializer_list>
+
+class QSocketNotifier;
+
+// A request to stop from outside (a signal, Ctrl+C) as a Qt signal on the
+// event thread, so that the program ends through its event loop and
+// finishes what it is doing. One per process. On POSIX a self-pipe the
+// handler writes the signal number to.
+class StopSource final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit StopSource(std::initializer_list<int> signalNumbers, QObject *parent = nullptr);
+    // What asks a program to stop: SIGINT, SIGTERM, SIGHUP.
+    explicit StopSource(QObject *parent = nullptr);
+    ~StopSource() override;
+
+signals:
+    void received(int signalNumber);
+
+private:
+    void onReadable();
+
+    QSocketNotifier *m_notifier = nullptr;
+};

@@ -1,0 +1,7 @@
+#include "station/DeviceSource.h"
+
+// Nothing tells of new COM ports here yet: a station would wait for nothing.
+DeviceSources systemDeviceSources()
+{
+    return {};
+}

@@ -1,0 +1,180 @@
+#include "tools/SetArguments.h"
+
+#include "tools/DeviceArguments.h"
+#include "tools/SetOptions.h"
+
+// vantrel-set --help, laid out from the option tables.
+namespace SetArguments {
+namespace {
+
+using SettingCodec::ListTable;
+
+QString shownValue(const ListTable &table, std::uint16_t value)
+{
+    for (const SettingCodec::ListItem &item : table.items) {
+        if (item.value == value)
+            return QString::fromLatin1(item.text.data(), qsizetype(item.text.size())).trimmed();
+    }
+    return QString::number(value);
+}
+
+// Lays out "  --option ARG" and its description in two columns, wrapping
+// between words; a value like "17 dBm" stays on one line.
+class HelpWriter
+{
+public:
+    void heading(const QString &line) { m_text += line + QLatin1Char('\n'); }
+    void blank() { m_text += QLatin1Char('\n'); }
+
+    void paragraph(const QString &text)
+    {
+        wrap(QString(), text.split(QLatin1Char(' '), Qt::SkipEmptyParts), 0);
+    }
+
+    void entry(const QString &left, const QStringList &tokens, qsizetype column = kColumn)
+    {
+        QString first = QStringLiteral("  ") + left;
+        if (first.size() + 1 > column) {
+            m_text += first + QLatin1Char('\n');
+            first.clear();
+        }
+        wrap(first.leftJustified(column), tokens, column);
+    }
+
+    [[nodiscard]] QString text() const { return m_text; }
+
+private:
+    static constexpr qsizetype kColumn = 26;
+    static constexpr qsizetype kWidth = 79;
+
+    void wrap(const QString &start, const QStringList &tokens, qsizetype indent)
+    {
+        QString line = start;
+        bool lineEmpty = true;
+        for (const QString &token : tokens) {
+            if (!lineEmpty && line.size() + 1 + token.size() > kWidth) {
+                m_text += line + QLatin1Char('\n');
+                line = QString(indent, QLatin1Char(' '));
+                lineEmpty = true;
+            }
+            if (!lineEmpty)
+                line += QLatin1Char(' ');
+            line += token;
+            lineEmpty = false;
+        }
+        m_text += line + QLatin1Char('\n');
+    }
+
+    QString m_text;
+};
+
+QStringList words(const char *text)
+{
+    return QString::fromLatin1(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+void describeList(HelpWriter &help, const ListOption &option)
+{
+    const ListTable &table = *option.table;
+    QStringList tokens = words(option.about);
+    const QStringList items = itemTexts(table);
+    for (qsizetype i = 0; i < items.size(); ++i)
+        tokens << items[i] + (i + 1 < items.size() ? QStringLiteral(",") : QString());
+    tokens << QStringLiteral("[%1]").arg(shownValue(table, table.unpickedValue));
+    help.entry(QStringLiteral("--%1 VALUE").arg(QLatin1String(option.name)), tokens);
+}
+
+void describeRunOption(HelpWriter &help, const RunOption &option)
+{
+    QString left = QStringLiteral("--") + QLatin1String(option.name);
+    if (option.shortName)
+        left = QStringLiteral("-%1, %2").arg(QLatin1String(option.shortName), left);
+    if (option.valueName)
+        left += QLatin1Char(' ') + QLatin1String(option.valueName);
+    QStringList tokens = words(option.help);
+    if (option.shownDefault >= 0)
+        tokens << QStringLiteral("[%1].").arg(option.shownDefault);
+    help.entry(left, tokens);
+}
+
+} // namespace
+
+QString helpText()
+{
+    constexpr qsizetype kStatusColumn = 6;
+    HelpWriter help;
+    help.heading(
+        QStringLiteral("Usage: vantrel-set DEVICE... SETTING... [--wait-ms N] [--verbose]"));
+    help.heading(QStringLiteral("       vantrel-set --dry-run SETTING..."));
+    help.heading(QStringLiteral("       vantrel-set --save-profile FILE SETTING..."));
+    help.heading(
+        QStringLiteral("       vantrel-set --watch [--match TEXT] [--report FILE] SETTING..."));
+    help.blank();
+    const QString device = deviceAbout();
+    help.paragraph(
+        QStringLiteral("Sets the radio dongle on the serial DEVICE (e.g. %1), as the Setting "
+                       "buttons of the Vantrel window do: the settings of one page go to the "
+                       "dongle as one 12-byte frame at 9600 8N1, and the dongle answers each "
+                       "frame with 55 AA.")
+            .arg(device));
+
+    const std::pair<Page, const char *> sections[] = {
+        {Page::General, "General page (one frame). A setting not given is sent as shown in [ ], "
+                        "the value the window sends while nothing is picked in that list:"},
+        {Page::Advanced, "Advanced page (one frame):"},
+        {Page::Advanced2, "Advanced 2 page (one frame):"},
+    };
+    for (const auto &[page, heading] : sections) {
+        help.blank();
+        help.paragraph(QLatin1String(heading));
+        // In the order the window fills its lists.
+        for (const ListTable *table : SettingCodec::allLists()) {
+            for (const ListOption &option : listOptions()) {
+                if (option.table == table && option.page == page)
+                    describeList(help, option);
+            }
+        }
+        if (page == Page::Advanced) {
+            help.entry(QStringLiteral("--master ID,ID,ID"),
+                       words("Master IDs, each a number from 0 to 255; a fraction is rounded, "
+                             "a half to the even neighbour [000,000,000]"));
+            help.entry(QStringLiteral("--slave ID,ID,ID"),
+                       words("Slave IDs, as --master [000,000,000]"));
+        }
+    }
+
+    help.blank();
+    help.paragraph(QStringLiteral(
+        "A VALUE is one of those listed, in any case. Write a blank as '-' or quote it "
+        "(1-to-multi or \"1 To Multi\"), and leave a unit out or glue it on if you like: 300, "
+        "300ms, 300-ms; -8 for -8 dBm."));
+    help.blank();
+    help.heading(QStringLiteral("Options:"));
+    for (const RunOption &option : runOptions())
+        describeRunOption(help, option);
+    help.blank();
+    help.paragraph(QStringLiteral(
+        "Settings of several pages in one call are sent one frame per page in the window's page "
+        "order (General, Advanced, Advanced 2), each once the one before was acknowledged; the "
+        "first failure stops the rest. Nothing is sent if any value is refused."));
+    help.blank();
+    help.paragraph(QStringLiteral(
+        "Several devices are set at the same time, each with its own wait, and each ends with "
+        "one line \"DEVICE: Setting OK !!\", \"DEVICE: Setting Fail !!\" or \"DEVICE: Port "
+        "error !!\"; the exit status is the worst of them. A device named twice is refused."));
+    help.blank();
+    help.heading(QStringLiteral("Exit status:"));
+    const std::pair<const char *, const char *> statuses[] = {
+        {"0", "Every frame acknowledged: \"Setting OK !!\" on stdout for each."},
+        {"1", "No acknowledgement within the wait: \"Setting Fail !!\" on stdout, the reason "
+              "on stderr."},
+        {"2", "Usage error or a value out of range; nothing was sent."},
+        {"3", "Port error: the device could not be opened or written, or it was lost; or the "
+              "report or profile could not be written."},
+    };
+    for (const auto &[status, meaning] : statuses)
+        help.entry(QLatin1String(status), words(meaning), kStatusColumn);
+    return help.text();
+}
+
+} // namespace SetArguments
