@@ -19,10 +19,9 @@ Read read(const QString &path, const QStringList &allowedNames)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return {std::nullopt, QStringLiteral("Cannot read %1: %2.").arg(path, file.errorString())};
-    QString text = QString::fromUtf8(file.readAll());
-    // Some editors start a UTF-8 file with a byte order mark.
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
+    // Some editors start a UTF-8 file with a byte order mark; the decoder
+    // drops it.
+    const QString text = QString::fromUtf8(file.readAll());
     const QStringList lines = text.split(QLatin1Char('\n'));
 
     static const QRegularExpression heading(QStringLiteral("^vantrel-set profile ([0-9]+)$"));

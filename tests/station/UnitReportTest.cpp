@@ -1,5 +1,7 @@
 #include "station/UnitReport.h"
 
+#include "serial/PortErrors.h"
+
 #include "support/ScratchFileSystem.h"
 
 #include <QFile>
@@ -23,6 +25,29 @@ UnitRecord recordWithReason(const QString &reason)
     record.reason = reason;
     record.elapsedMs = 2501;
     return record;
+}
+
+// One CSV line's fields, quoting undone as RFC 4180 has it.
+QStringList csvFields(const QByteArray &line)
+{
+    QStringList fields{QString()};
+    bool quoted = false;
+    const QString text = QString::fromUtf8(line);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted && c == QLatin1Char('"') && i + 1 < text.size() &&
+            text.at(i + 1) == QLatin1Char('"')) {
+            fields.last() += c;
+            ++i;
+        } else if (c == QLatin1Char('"')) {
+            quoted = !quoted;
+        } else if (c == QLatin1Char(',') && !quoted) {
+            fields.append(QString());
+        } else {
+            fields.last() += c;
+        }
+    }
+    return fields;
 }
 
 QByteArray contents(const QString &path)
@@ -52,6 +77,10 @@ void UnitReportTest::oneLinePerRecord_data()
     QTest::newRow("comma and quotes") << "Cannot open \"COM3\", busy";
     QTest::newRow("line breaks") << "permission denied\nsudo usermod -aG dialout $USER\r\n";
     QTest::newRow("not ASCII") << QString::fromUtf8("Gerät getrennt");
+    QTest::newRow("permission denied, with the group hint")
+        << PortErrors::openFailureText(QStringLiteral("/dev/ttyUSB3"),
+                                       PortErrors::OpenFailure::PermissionDenied, QString()) +
+               QLatin1Char('\n') + PortErrors::joinGroupHint(QStringLiteral("dialout"));
 }
 
 void UnitReportTest::oneLinePerRecord()
@@ -67,8 +96,18 @@ void UnitReportTest::oneLinePerRecord()
         const bool csv = name.endsWith(QLatin1String(".csv"));
         // Header (CSV only), two records, and the empty piece after the last newline.
         QCOMPARE(lines.size(), csv ? 4 : 3);
-        if (csv)
+        if (csv) {
+            // Every field where the header says, the reason's line breaks as "; ".
+            const QStringList header = csvFields(lines.first());
+            const QStringList fields = csvFields(lines.at(1));
+            QCOMPARE(fields.size(), header.size());
+            QString flat = reason;
+            flat.replace(QLatin1Char('\n'), QStringLiteral("; ")).remove(QLatin1Char('\r'));
+            QCOMPARE(fields.at(header.indexOf(QStringLiteral("reason"))), flat);
+            QCOMPARE(fields.at(header.indexOf(QStringLiteral("device"))),
+                     QStringLiteral("/dev/ttyUSB3"));
             continue;
+        }
         const QJsonObject record = QJsonDocument::fromJson(lines.first()).object();
         QCOMPARE(record.value("reason").toString(), reason);
         QCOMPARE(record.value("sent").toString(), QStringLiteral("989593"));

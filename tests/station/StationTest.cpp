@@ -1,0 +1,161 @@
+#include "station/Station.h"
+
+#include "support/StationRig.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+RunPlan planFor(int settleMs, int waitMs = 1000)
+{
+    RunPlan plan;
+    plan.frames = {{Page::General, SettingCodec::BuildGeneralFrame({})}};
+    plan.waitMs = waitMs;
+    plan.settleMs = settleMs;
+    return plan;
+}
+
+qsizetype resultLines(const QByteArray &out)
+{
+    return out.count(": Setting OK !!") + out.count(": Setting Fail !!") +
+           out.count(": Port error !!");
+}
+
+// A station over a scripted line, started and waiting.
+struct RunningStation
+{
+    RunningStation(const RunPlan &plan, QList<PortEntry> present = {})
+    {
+        auto scripted = std::make_unique<ScriptedDeviceSource>(std::move(present));
+        source = scripted.get();
+        DeviceSources sources;
+        sources.push_back(std::move(scripted));
+        station = std::make_unique<Station>(plan, std::move(sources), console.console());
+        finished = std::make_unique<QSignalSpy>(station.get(), &Station::finished);
+        station->start();
+    }
+    [[nodiscard]] bool waiting() const { return console.err().contains("waiting for devices"); }
+    // Stops it and gives its exit status, or -1 when it did not finish.
+    int stop()
+    {
+        station->stop();
+        const bool ended = !finished->isEmpty() || finished->wait(5000);
+        return ended ? finished->first().first().toInt() : -1;
+    }
+
+    CapturedConsole console;
+    ScriptedDeviceSource *source = nullptr;
+    std::unique_ptr<Station> station;
+    std::unique_ptr<QSignalSpy> finished;
+};
+
+} // namespace
+
+// The station's rules over a scripted line of real pseudo-terminal dongles:
+// which units it takes, when, and how often.
+class StationTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void presentDevices_data();
+    void presentDevices();
+    void unitsAsTheyComeAndGo_data();
+    void unitsAsTheyComeAndGo();
+    void stopLetsRunningUnitsEnd();
+};
+
+void StationTest::presentDevices_data()
+{
+    QTest::addColumn<bool>("includePresent");
+    QTest::addColumn<int>("frames");
+    QTest::newRow("left alone") << false << 0;
+    QTest::newRow("--include-present") << true << 1;
+}
+
+void StationTest::presentDevices()
+{
+    QFETCH(bool, includePresent);
+    QFETCH(int, frames);
+    PlayedDongle present;
+    RunPlan plan = planFor(0);
+    plan.includePresent = includePresent;
+    RunningStation rig(plan, {present.entry()});
+    QTRY_VERIFY(rig.waiting());
+    // A unit configured is one result line; none is none after a while.
+    if (frames > 0)
+        QTRY_COMPARE(resultLines(rig.console.out()), 1);
+    else
+        QTest::qWait(200);
+    QCOMPARE(present.frames(), frames);
+    QCOMPARE(rig.stop(), 0);
+}
+
+// A script of what happens on the line: "plug" and "pull" the dongle,
+// "again" (the source tells of the same list once more), "done:N" (wait
+// for N result lines), "idle:MS" (let MS pass).
+void StationTest::unitsAsTheyComeAndGo_data()
+{
+    QTest::addColumn<int>("settleMs");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("frames");
+
+    QTest::newRow("sent nothing while it settles") << 60000 << "plug idle:300" << 0;
+    QTest::newRow("gone while settling") << 100 << "plug pull idle:400" << 0;
+    QTest::newRow("announced twice, configured once")
+        << 50 << "plug again again done:1 again idle:200" << 1;
+    QTest::newRow("re-plugged, configured again") << 0 << "plug done:1 pull plug done:2" << 2;
+}
+
+void StationTest::unitsAsTheyComeAndGo()
+{
+    QFETCH(int, settleMs);
+    QFETCH(QString, script);
+    QFETCH(int, frames);
+    PlayedDongle unit;
+    RunningStation rig(planFor(settleMs));
+    QTRY_VERIFY(rig.waiting());
+    for (const QString &step : script.split(QLatin1Char(' '))) {
+        const QString argument = step.section(QLatin1Char(':'), 1);
+        if (step == QLatin1String("plug"))
+            rig.source->plug(unit.entry());
+        else if (step == QLatin1String("pull"))
+            rig.source->pull(unit.entry().location);
+        else if (step == QLatin1String("again"))
+            rig.source->announceAgain();
+        else if (step.startsWith(QLatin1String("done:")))
+            QTRY_COMPARE(resultLines(rig.console.out()), argument.toInt());
+        else if (step.startsWith(QLatin1String("idle:")))
+            QTest::qWait(argument.toInt());
+        else
+            QFAIL(qPrintable(step));
+    }
+    QCOMPARE(unit.frames(), frames);
+    QCOMPARE(rig.stop(), 0);
+    QVERIFY2(rig.console.out().contains(
+                 QStringLiteral("Station stopped. %1 unit").arg(frames).toLatin1()),
+             rig.console.out());
+}
+
+void StationTest::stopLetsRunningUnitsEnd()
+{
+    PlayedDongle silent({.silent = true});
+    RunningStation rig(planFor(0, 300));
+    QTRY_VERIFY(rig.waiting());
+    rig.source->plug(silent.entry());
+    QTRY_COMPARE(silent.frames(), 1);
+    rig.station->stop();
+    // Not before its wait ended: the unit gets its line, then the summary.
+    QVERIFY(rig.finished->isEmpty());
+    QVERIFY(rig.finished->wait(5000));
+    QCOMPARE(rig.finished->first().first().toInt(), 1);
+    const QList<QByteArray> lines = rig.console.out().trimmed().split('\n');
+    QCOMPARE(lines.size(), 2);
+    QVERIFY(lines.first().endsWith(": Setting Fail !!"));
+    QCOMPARE(lines.last(), QByteArray("Station stopped. 1 unit: 0 acknowledged, 1 failed "
+                                      "(no-answer 1)."));
+}
+
+QTEST_GUILESS_MAIN(StationTest)
+#include "StationTest.moc"
