@@ -20,6 +20,11 @@ public:
     explicit StopSource(QObject *parent = nullptr);
     ~StopSource() override;
 
+    // What the stop asked for is done (the summary is written). A system
+    // that waits for that before it ends the program (Windows, when the
+    // console is closed or the user logs off) may end it now.
+    void release();
+
 signals:
     void received(int signalNumber);
 

@@ -45,6 +45,9 @@ StopSource::~StopSource()
     }
 }
 
+// A signal's sender does not wait for the program.
+void StopSource::release() {}
+
 void StopSource::onReadable()
 {
     unsigned char byte = 0;

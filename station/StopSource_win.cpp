@@ -9,4 +9,6 @@ StopSource::StopSource(QObject *parent) : QObject(parent) {}
 
 StopSource::~StopSource() = default;
 
+void StopSource::release() {}
+
 void StopSource::onReadable() {}

@@ -36,9 +36,11 @@ int sendToMany(const SetArguments::Plan &plan)
         kConsole.complain(
             QStringLiteral("stopping once the %1 unit(s) under way ended.").arg(run.running()));
     });
-    QObject::connect(&run, &ProductionRun::unitEnded, qApp, [&run] {
-        if (run.running() == 0)
-            QCoreApplication::exit(run.exitCode());
+    QObject::connect(&run, &ProductionRun::unitEnded, qApp, [&run, &stopSource] {
+        if (run.running() > 0)
+            return;
+        stopSource.release();
+        QCoreApplication::exit(run.exitCode());
     });
     QObject::connect(&run, &ProductionRun::reportFailed, qApp,
                      [] { QCoreApplication::exit(ExitStatus::kPortError); });
@@ -58,8 +60,10 @@ int watch(const SetArguments::Plan &plan)
     Station station(plan, std::move(sources), kConsole);
     StopSource stopSource;
     QObject::connect(&stopSource, &StopSource::received, &station, &Station::stop);
-    QObject::connect(&station, &Station::finished, qApp,
-                     [](int exitCode) { QCoreApplication::exit(exitCode); });
+    QObject::connect(&station, &Station::finished, qApp, [&stopSource](int exitCode) {
+        stopSource.release();
+        QCoreApplication::exit(exitCode);
+    });
     station.start();
     return QCoreApplication::exec();
 }
