@@ -33,6 +33,15 @@ NameKey nameKey(const QString &location)
 
 } // namespace
 
+QString PortEntry::vidPid() const
+{
+    if (vendorId == 0 && productId == 0)
+        return {};
+    return QStringLiteral("%1:%2")
+        .arg(vendorId, 4, 16, QLatin1Char('0'))
+        .arg(productId, 4, 16, QLatin1Char('0'));
+}
+
 QList<PortEntry> naturalPortOrder(QList<PortEntry> entries)
 {
     std::stable_sort(entries.begin(), entries.end(), [](const PortEntry &a, const PortEntry &b) {

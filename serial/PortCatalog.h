@@ -13,6 +13,7 @@ struct PortEntry
     QString location;          // what QSerialPort opens: "/dev/ttyUSB0", "COM3"
     QString description;       // for the tooltip: the USB product name, or empty
     QString byId = {};         // its /dev/serial/by-id link, or empty
+    QString byPath = {};       // the USB socket it is in: its /dev/serial/by-path link, or empty
     QString serialNumber = {}; // the USB serial number, or empty
     quint16 vendorId = 0;      // USB ids, 0 when unknown
     quint16 productId = 0;
@@ -22,6 +23,9 @@ struct PortEntry
     // The name that stays with the device while it is plugged in elsewhere
     // or others come and go: its by-id link where it has one.
     [[nodiscard]] QString stableName() const { return byId.isEmpty() ? location : byId; }
+
+    // "0403:6001", or empty when the USB ids are unknown.
+    [[nodiscard]] QString vidPid() const;
 
     friend bool operator==(const PortEntry &, const PortEntry &) = default;
 };
@@ -83,8 +87,9 @@ public:
     [[nodiscard]] QList<PortEntry> devices() const override;
 };
 
-// The /dev/serial/by-id links (or those of another folder laid out alike)
-// by the canonical path of the device each points at.
+// The /dev/serial/by-id links (or those of another folder laid out alike,
+// such as /dev/serial/by-path) by the canonical path of the device each
+// points at.
 [[nodiscard]] QHash<QString, QString>
 serialByIdLinks(const QString &folder = QStringLiteral("/dev/serial/by-id"));
 

@@ -15,10 +15,14 @@
 QList<PortEntry> SystemPortCatalog::devices() const
 {
     const QHash<QString, QString> byId = serialByIdLinks();
+    const QHash<QString, QString> byPath =
+        serialByIdLinks(QStringLiteral("/dev/serial/by-path"));
     QList<PortEntry> entries;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
         PortEntry entry{info.systemLocation(), info.description()};
-        entry.byId = byId.value(QFileInfo(entry.location).canonicalFilePath());
+        const QString canonical = QFileInfo(entry.location).canonicalFilePath();
+        entry.byId = byId.value(canonical);
+        entry.byPath = byPath.value(canonical);
         entry.serialNumber = info.serialNumber();
         if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
             entry.vendorId = info.vendorIdentifier();

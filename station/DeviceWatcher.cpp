@@ -9,14 +9,9 @@ bool matchesDevice(const PortEntry &device, const QString &text)
 {
     if (text.isEmpty())
         return true;
-    QStringList names{device.byId, device.description};
-    if (device.vendorId != 0 || device.productId != 0) {
-        names << QStringLiteral("%1:%2")
-                     .arg(device.vendorId, 4, 16, QLatin1Char('0'))
-                     .arg(device.productId, 4, 16, QLatin1Char('0'));
-    }
+    const QStringList names{device.byId, device.byPath, device.description, device.vidPid()};
     return std::any_of(names.cbegin(), names.cend(), [&text](const QString &name) {
-        return name.contains(text, Qt::CaseInsensitive);
+        return !name.isEmpty() && name.contains(text, Qt::CaseInsensitive);
     });
 }
 

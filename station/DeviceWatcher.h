@@ -41,6 +41,7 @@ private:
     std::vector<Watched> m_sources;
 };
 
-// Whether --match TEXT picks the device: its by-id name, USB product or
-// "vvvv:pppp" contains TEXT, in any case. An empty TEXT picks every device.
+// Whether --match TEXT picks the device: its by-id name, by-path name (the
+// USB socket it is in), USB product or "vvvv:pppp" contains TEXT, in any
+// case. An empty TEXT picks every device.
 [[nodiscard]] bool matchesDevice(const PortEntry &device, const QString &text);

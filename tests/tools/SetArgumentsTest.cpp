@@ -411,6 +411,8 @@ void SetArgumentsTest::stationMatch_data()
     QTest::newRow("VID:PID") << "10c4:ea60" << true;
     QTest::newRow("VID:PID in capitals") << "10C4:EA60" << true;
     QTest::newRow("vendor alone") << "10c4:" << true;
+    QTest::newRow("the USB socket, by-path") << "usb-0:2:1.0" << true;
+    QTest::newRow("another socket") << "usb-0:3:1.0" << false;
     QTest::newRow("another adapter") << "0403:6001" << false;
     QTest::newRow("the device path is no name") << "ttyUSB3" << false;
     QTest::newRow("nothing asked") << "" << true;
@@ -426,6 +428,7 @@ void SetArgumentsTest::stationMatch()
                      QStringLiteral("CP2102 USB to UART Bridge Controller")};
     dongle.byId = QStringLiteral("/dev/serial/by-id/"
                                  "usb-Silicon_Labs_CP2102_0001-if00-port0");
+    dongle.byPath = QStringLiteral("/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0");
     dongle.vendorId = 0x10c4;
     dongle.productId = 0xea60;
     QCOMPARE(matchesDevice(dongle, text), picked);
