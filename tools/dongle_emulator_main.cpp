@@ -1,6 +1,7 @@
 // vantrel-dongle: stands in for the radio dongle on a pseudo-terminal or a
 // serial device, so the tool can be tried and tested without the hardware.
 
+#include "protocol/ByteText.h"
 #include "serial/PortCatalog.h"
 #include "tools/DongleEmulator.h"
 #include "tools/SignalPipe.h"
@@ -315,10 +316,10 @@ int main(int argc, char *argv[])
                          });
         QObject::connect(dongle, &DongleEmulator::bytesSkipped, &app,
                          [prefix](const QByteArray &bytes) {
-                             say(prefix + QStringLiteral("<- skipped %1").arg(hexBytes(bytes)));
+                             say(prefix + QStringLiteral("<- skipped %1").arg(spacedHex(bytes)));
                          });
         QObject::connect(dongle, &DongleEmulator::replied, &app, [prefix](const QByteArray &bytes) {
-            say(prefix + QStringLiteral("-> ") + hexBytes(bytes));
+            say(prefix + QStringLiteral("-> ") + spacedHex(bytes));
         });
         QObject::connect(dongle, &DongleEmulator::lineClosed, &app, [prefix, units] {
             say(prefix + QStringLiteral("Line closed."));
@@ -327,7 +328,7 @@ int main(int argc, char *argv[])
         });
         if (!greeting.isEmpty()) {
             dongle->send(greeting);
-            say(prefix + QStringLiteral("-> ") + hexBytes(greeting));
+            say(prefix + QStringLiteral("-> ") + spacedHex(greeting));
         }
     };
     for (Unit &unit : played) {
