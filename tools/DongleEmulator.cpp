@@ -1,13 +1,13 @@
 #include "tools/DongleEmulator.h"
 
 #include "protocol/ByteText.h"
+#include "serial/PseudoTerminal.h"
 
 #include <QSocketNotifier>
 #include <QStringList>
 #include <QTimer>
 
 #include <cerrno>
-#include <poll.h>
 #include <unistd.h>
 
 using namespace SettingCodec;
@@ -104,19 +104,7 @@ DongleEmulator::DongleEmulator(int fd, DongleOptions options, QObject *parent)
 
 bool DongleEmulator::send(const QByteArray &bytes)
 {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(m_fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n > 0) {
-            done += n;
-        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            pollfd p{m_fd, POLLOUT, 0};
-            ::poll(&p, 1, 100);
-        } else {
-            return false;
-        }
-    }
-    return true;
+    return writeAll(m_fd, bytes);
 }
 
 void DongleEmulator::onReadable()
