@@ -1,3 +1,4 @@
+#include "app/LogView.h"
 #include "support/PtyPair.h"
 #include "support/WindowDriver.h"
 #include "tools/DongleEmulator.h"
@@ -253,7 +254,10 @@ void Form1SerialTest::burstUnderTheOkBoxKeepsOrder()
     for (int i = 0; i < 200; ++i)
         burst += "line " + QByteArray::number(i) + "\r\n";
     // While the operator reads "Setting OK !!", the dongle keeps talking.
+    QString countUnderTheBox;
     m_boxes.whileOpen = [&](const RecordingBoxes::Shown &) {
+        ui.find<LogView>("Text1")->syncNow();
+        countUnderTheBox = ui.count();
         const qsizetype step = burst.size() / 20 + 1;
         for (qsizetype at = 0; at < burst.size(); at += step) {
             m_three->write(burst.mid(at, step));
@@ -264,6 +268,8 @@ void Form1SerialTest::burstUnderTheOkBoxKeepsOrder()
     ui.click("Command2");
     QTRY_COMPARE(m_boxes.texts(), QStringList{QStringLiteral("Setting OK !!")});
     m_boxes.whileOpen = nullptr;
+    // The box opened before the acknowledgement's bytes were counted.
+    QCOMPARE(countUnderTheBox, QStringLiteral("Data cnt"));
     QTRY_COMPARE(ui.loggedBytes(), hex("00 00") + burst);
 }
 
