@@ -18,9 +18,7 @@ private slots:
     void sameFrameAsTheCommandLine();
 
 private:
-    RecordingBoxes m_boxes;
-    ScriptedSaveDialog m_save;
-    WindowDriver ui{m_boxes, m_save};
+    WindowDriver ui;
 };
 
 void Form1FrameCasesTest::cleanup()
@@ -43,8 +41,7 @@ void Form1FrameCasesTest::sameFrameAsTheCommandLine()
 
     PtyPair pty;
     QVERIFY(pty.isValid());
-    ui.start(std::make_shared<QList<PortEntry>>(QList<PortEntry>{{pty.slavePath(), QString()}}),
-             2500);
+    ui.start(std::make_shared<QList<PortEntry>>(QList<PortEntry>{{pty.slavePath(), QString()}}));
     for (const auto &[name, item] : c.picks) {
         auto *list = ui.find<QComboBox>(name);
         QVERIFY2(list, name);
@@ -72,7 +69,7 @@ void Form1FrameCasesTest::sameFrameAsTheCommandLine()
                                                                                       : "Command7";
     ui.click(button);
     QTRY_COMPARE(pty.received().toHex(' '), c.frame.toHex(' '));
-    QCOMPARE(m_boxes.texts(), QStringList());
+    QCOMPARE(ui.boxes.texts(), QStringList());
 }
 
 QTEST_MAIN(Form1FrameCasesTest)
