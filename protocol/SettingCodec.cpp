@@ -43,17 +43,77 @@ constexpr ListItem kReceiveTimeoutItems[] = {
     {" 150 ms ", 150}, {" 300 ms ", 300}, {" 600 ms ", 600}, {" 1000 ms ", 1000},
 };
 
-constexpr std::uint8_t lowByte(std::uint16_t v)
-{
-    return static_cast<std::uint8_t>(v & 0xFF);
-}
-constexpr std::uint8_t highByte(std::uint16_t v)
-{
-    return static_cast<std::uint8_t>(v >> 8);
-}
 constexpr std::uint8_t byteOf(std::uint16_t v)
 {
     return static_cast<std::uint8_t>(v);
+}
+
+ConfigFrame headedFrame(std::uint8_t command)
+{
+    ConfigFrame frame{};
+    frame[0] = kHeader0;
+    frame[1] = kHeader1;
+    frame[Layout::kCommand] = command;
+    return frame;
+}
+
+void putWord(ConfigFrame &frame, std::size_t at, std::uint16_t value)
+{
+    frame[at] = static_cast<std::uint8_t>(value & 0xFF);
+    frame[at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+std::uint16_t wordAt(const ConfigFrame &frame, std::size_t at)
+{
+    return static_cast<std::uint16_t>(frame[at] | frame[at + 1] << 8);
+}
+
+GeneralFields decodeGeneral(const ConfigFrame &f)
+{
+    using namespace Layout;
+    const std::uint8_t format = f[kFormat];
+    GeneralFields fields;
+    fields.baudrate = f[kBaudrate];
+    fields.dataBit = format & kDataBitMask;
+    fields.parityBit = format & kParityMask;
+    fields.stopBit = format & kStopBitMask;
+    fields.timeOut = wordAt(f, kTimeOut);
+    fields.dataRate = f[kDataRate];
+    fields.rfChannel = f[kChannel];
+    fields.rfPower = f[kPower];
+    fields.dataLength = f[kDataLength];
+    fields.unknownFormatBits = format & ~(kDataBitMask | kParityMask | kStopBitMask);
+    if (f[kFixed] != kGeneralFixedByte8)
+        fields.wrongFixedByte = f[kFixed];
+    return fields;
+}
+
+PairFields decodePair(const ConfigFrame &f)
+{
+    using namespace Layout;
+    PairFields fields;
+    fields.pairMode = f[kPairMode];
+    for (std::size_t i = 0; i < 3; ++i) {
+        fields.masterIds[i] = f[kMasterIds + i];
+        fields.slaveIds[i] = f[kSlaveIds + i];
+    }
+    const std::array<std::uint8_t, 2> separators{f[kSeparators[0]], f[kSeparators[1]]};
+    if (separators != std::array{kPairSeparator, kPairSeparator})
+        fields.wrongSeparators = separators;
+    return fields;
+}
+
+ReceiveTimeoutFields decodeReceiveTimeout(const ConfigFrame &f)
+{
+    ReceiveTimeoutFields fields;
+    fields.receiveTimeout = wordAt(f, Layout::kReceiveTimeout);
+    for (std::size_t i = Layout::kReceiveTimeoutEnd; i < f.size(); ++i) {
+        if (f[i] != 0) {
+            fields.firstNonZero = ReceiveTimeoutFields::StrayByte{i, f[i]};
+            break;
+        }
+    }
+    return fields;
 }
 
 bool isBlank(char c)
@@ -83,6 +143,15 @@ std::uint16_t ListTable::valueOf(int choice) const
     return items[static_cast<std::size_t>(choice)].value;
 }
 
+const ListItem *ListTable::itemOf(unsigned value) const
+{
+    for (const ListItem &item : items) {
+        if (item.value == value)
+            return &item;
+    }
+    return nullptr;
+}
+
 std::span<const ListTable *const> allLists()
 {
     static const ListTable *const lists[] = {
@@ -94,21 +163,20 @@ std::span<const ListTable *const> allLists()
 
 ConfigFrame BuildGeneralFrame(const GeneralChoices &c)
 {
-    const std::uint16_t format =
-        DataBit.valueOf(c.dataBit) + ParityBit.valueOf(c.parityBit) + StopBit.valueOf(c.stopBit);
-    const std::uint16_t timeOut = TimeOut.valueOf(c.timeOut);
-    return {kHeader0,
-            kHeader1,
-            kGeneralCommand,
-            byteOf(baudrate.valueOf(c.baudrate)),
-            byteOf(format),
-            lowByte(timeOut),
-            highByte(timeOut),
-            byteOf(DataRate.valueOf(c.dataRate)),
-            kGeneralFixedByte8,
-            byteOf(RF_Channel.valueOf(c.rfChannel)),
-            byteOf(RF_Power.valueOf(c.rfPower)),
-            byteOf(DataLength.valueOf(c.dataLength))};
+    using namespace Layout;
+    const unsigned format = (DataBit.valueOf(c.dataBit) & kDataBitMask) |
+                            (ParityBit.valueOf(c.parityBit) & kParityMask) |
+                            (StopBit.valueOf(c.stopBit) & kStopBitMask);
+    ConfigFrame frame = headedFrame(kGeneralCommand);
+    frame[kBaudrate] = byteOf(baudrate.valueOf(c.baudrate));
+    frame[kFormat] = byteOf(std::uint16_t(format));
+    putWord(frame, kTimeOut, TimeOut.valueOf(c.timeOut));
+    frame[kDataRate] = byteOf(DataRate.valueOf(c.dataRate));
+    frame[kFixed] = kGeneralFixedByte8;
+    frame[kChannel] = byteOf(RF_Channel.valueOf(c.rfChannel));
+    frame[kPower] = byteOf(RF_Power.valueOf(c.rfPower));
+    frame[kDataLength] = byteOf(DataLength.valueOf(c.dataLength));
+    return frame;
 }
 
 std::optional<double> parseIdValue(std::string_view text)
@@ -182,27 +250,41 @@ std::optional<std::uint8_t> idByte(std::string_view text)
 std::optional<ConfigFrame> BuildPairFrame(int pairModeChoice, const IdTexts &masterTexts,
                                           const IdTexts &slaveTexts)
 {
-    std::array<std::uint8_t, 6> ids{};
+    using namespace Layout;
+    ConfigFrame frame = headedFrame(kPairCommand);
     for (std::size_t i = 0; i < 3; ++i) {
         const auto master = idByte(masterTexts[i]);
         const auto slave = idByte(slaveTexts[i]);
         if (!master || !slave)
             return std::nullopt;
-        ids[i] = *master;
-        ids[i + 3] = *slave;
+        frame[kMasterIds + i] = *master;
+        frame[kSlaveIds + i] = *slave;
     }
-    return ConfigFrame{
-        kHeader0,       kHeader1, kPairCommand, byteOf(PairMode.valueOf(pairModeChoice)),
-        kPairSeparator, ids[0],   ids[1],       ids[2],
-        kPairSeparator, ids[3],   ids[4],       ids[5]};
+    frame[kPairMode] = byteOf(PairMode.valueOf(pairModeChoice));
+    for (const std::size_t at : kSeparators)
+        frame[at] = kPairSeparator;
+    return frame;
 }
 
 ConfigFrame BuildReceiveTimeoutFrame(int receiveTimeoutChoice)
 {
-    const std::uint16_t value = ReceiveTimeout.valueOf(receiveTimeoutChoice);
-    return {
-        kHeader0, kHeader1, kReceiveTimeoutCommand, lowByte(value), highByte(value), 0, 0, 0, 0, 0,
-        0,        0};
+    ConfigFrame frame = headedFrame(kReceiveTimeoutCommand);
+    putWord(frame, Layout::kReceiveTimeout, ReceiveTimeout.valueOf(receiveTimeoutChoice));
+    return frame;
+}
+
+DecodedFrame decodeFrame(const ConfigFrame &frame)
+{
+    switch (frame[Layout::kCommand]) {
+    case kGeneralCommand:
+        return decodeGeneral(frame);
+    case kPairCommand:
+        return decodePair(frame);
+    case kReceiveTimeoutCommand:
+        return decodeReceiveTimeout(frame);
+    default:
+        return UnknownCommand{frame[Layout::kCommand]};
+    }
 }
 
 } // namespace SettingCodec

@@ -1,5 +1,6 @@
 #include "station/UnitExchange.h"
 
+#include "protocol/ByteText.h"
 #include "protocol/SettingTransaction.h"
 #include "serial/DeviceFacts.h"
 #include "serial/SerialLink.h"
@@ -10,16 +11,6 @@ namespace {
 // The device of the command line is the one entry, port number 1, of the
 // link's catalog.
 constexpr int kPortNumber = 1;
-
-QString spacedHex(const QByteArray &bytes)
-{
-    return QString::fromLatin1(bytes.toHex(' ').toUpper());
-}
-
-QByteArray bytesOf(const SettingCodec::ConfigFrame &frame)
-{
-    return {reinterpret_cast<const char *>(frame.data()), qsizetype(frame.size())};
-}
 
 } // namespace
 
@@ -81,8 +72,8 @@ void UnitExchange::sendNext()
     case SettingTransaction::SendResult::Sent:
         m_waiting = true;
         m_answeredThisFrame = false;
-        m_outcome.sent.append(bytesOf(frame));
-        trace(QStringLiteral("-> ") + spacedHex(bytesOf(frame)));
+        m_outcome.sent.append(frameBytes(frame));
+        trace(QStringLiteral("-> ") + spacedHex(frame));
         return;
     case SettingTransaction::SendResult::WriteFailed:
         fail(Outcome::Result::PortError, outcome.error, ExitStatus::kPortError);

@@ -1,11 +1,13 @@
 #include "tools/DongleEmulator.h"
 
+#include "protocol/ByteText.h"
+#include "serial/PseudoTerminal.h"
+
 #include <QSocketNotifier>
 #include <QStringList>
 #include <QTimer>
 
 #include <cerrno>
-#include <poll.h>
 #include <unistd.h>
 
 using namespace SettingCodec;
@@ -15,94 +17,82 @@ namespace {
 // "7 data bits" for a known code, "data bits code 3?" for one the tool never sends.
 QString field(const ListTable &table, unsigned value, const QString &known, const QString &label)
 {
-    for (const ListItem &item : table.items) {
-        if (item.value == value) {
-            const QString text =
-                QString::fromLatin1(item.text.data(), qsizetype(item.text.size())).trimmed();
-            return known.arg(text);
-        }
+    if (const ListItem *item = table.itemOf(value)) {
+        return known.arg(
+            QString::fromLatin1(item->text.data(), qsizetype(item->text.size())).trimmed());
     }
     return QStringLiteral("%1 code %2?").arg(label).arg(value);
 }
 
-unsigned word(const ConfigFrame &f, std::size_t low)
+QString describe(const GeneralFields &g)
 {
-    return unsigned(f[low]) | unsigned(f[low + 1]) << 8;
-}
-
-QString describeGeneral(const ConfigFrame &f)
-{
-    const unsigned format = f[4];
     QStringList parts{
-        field(baudrate, f[3], QStringLiteral("baud %1"), QStringLiteral("baud")),
-        field(DataBit, format & 0x03u, QStringLiteral("%1 data bits"), QStringLiteral("data bits")),
-        field(ParityBit, format & 0x0Cu, QStringLiteral("%1"), QStringLiteral("parity")),
-        field(StopBit, format & 0x10u, QStringLiteral("%1 stop bits"), QStringLiteral("stop bits")),
-        QStringLiteral("timeout %1 ms").arg(word(f, 5)),
-        field(DataRate, f[7], QStringLiteral("rate %1"), QStringLiteral("rate")),
-        QStringLiteral("channel %1").arg(f[9]),
-        field(RF_Power, f[10], QStringLiteral("%1"), QStringLiteral("power")),
-        QStringLiteral("length %1").arg(f[11]),
+        field(baudrate, g.baudrate, QStringLiteral("baud %1"), QStringLiteral("baud")),
+        field(DataBit, g.dataBit, QStringLiteral("%1 data bits"), QStringLiteral("data bits")),
+        field(ParityBit, g.parityBit, QStringLiteral("%1"), QStringLiteral("parity")),
+        field(StopBit, g.stopBit, QStringLiteral("%1 stop bits"), QStringLiteral("stop bits")),
+        QStringLiteral("timeout %1 ms").arg(g.timeOut),
+        field(DataRate, g.dataRate, QStringLiteral("rate %1"), QStringLiteral("rate")),
+        QStringLiteral("channel %1").arg(g.rfChannel),
+        field(RF_Power, g.rfPower, QStringLiteral("%1"), QStringLiteral("power")),
+        QStringLiteral("length %1").arg(g.dataLength),
     };
-    if (format & ~0x1Fu)
+    if (g.unknownFormatBits != 0) {
+        const unsigned format = g.unknownFormatBits | g.dataBit | g.parityBit | g.stopBit;
         parts.append(QStringLiteral("format byte 0x%1 has unknown bits")
                          .arg(format, 2, 16, QLatin1Char('0')));
-    if (f[8] != kGeneralFixedByte8)
-        parts.append(QStringLiteral("byte 8 is %1, not %2").arg(f[8]).arg(kGeneralFixedByte8));
+    }
+    if (g.wrongFixedByte) {
+        parts.append(
+            QStringLiteral("byte 8 is %1, not %2").arg(*g.wrongFixedByte).arg(kGeneralFixedByte8));
+    }
     return QStringLiteral("General: ") + parts.join(QStringLiteral(", "));
 }
 
-QString describePair(const ConfigFrame &f)
+QString describe(const PairFields &p)
 {
     QString text =
         QStringLiteral("Pair: %1, master %2.%3.%4, slave %5.%6.%7")
-            .arg(field(PairMode, f[3], QStringLiteral("mode %1"), QStringLiteral("mode")))
-            .arg(f[5])
-            .arg(f[6])
-            .arg(f[7])
-            .arg(f[9])
-            .arg(f[10])
-            .arg(f[11]);
-    if (f[4] != kPairSeparator || f[8] != kPairSeparator)
-        text +=
-            QStringLiteral(", separators %1 %2 (expected 54)").arg(f[4], 2, 16).arg(f[8], 2, 16);
+            .arg(field(PairMode, p.pairMode, QStringLiteral("mode %1"), QStringLiteral("mode")))
+            .arg(p.masterIds[0])
+            .arg(p.masterIds[1])
+            .arg(p.masterIds[2])
+            .arg(p.slaveIds[0])
+            .arg(p.slaveIds[1])
+            .arg(p.slaveIds[2]);
+    if (p.wrongSeparators) {
+        text += QStringLiteral(", separators %1 %2 (expected 54)")
+                    .arg((*p.wrongSeparators)[0], 2, 16)
+                    .arg((*p.wrongSeparators)[1], 2, 16);
+    }
     return text;
 }
 
-QString describeReceiveTimeout(const ConfigFrame &f)
+QString describe(const ReceiveTimeoutFields &r)
 {
-    QString text = QStringLiteral("Receive timeout: %1 ms").arg(word(f, 3));
-    for (std::size_t i = 5; i < f.size(); ++i) {
-        if (f[i] != 0) {
-            text += QStringLiteral(", byte %1 is %2, not 0").arg(i).arg(f[i]);
-            break;
-        }
+    QString text = QStringLiteral("Receive timeout: %1 ms").arg(r.receiveTimeout);
+    if (r.firstNonZero) {
+        text += QStringLiteral(", byte %1 is %2, not 0")
+                    .arg(r.firstNonZero->position)
+                    .arg(r.firstNonZero->value);
     }
     return text;
 }
 
 } // namespace
 
-QString hexBytes(const QByteArray &bytes)
-{
-    return QString::fromLatin1(bytes.toHex(' ').toUpper());
-}
-
 QString describeFrame(const ConfigFrame &frame)
 {
-    switch (frame[2]) {
-    case kGeneralCommand:
-        return describeGeneral(frame);
-    case kPairCommand:
-        return describePair(frame);
-    case kReceiveTimeoutCommand:
-        return describeReceiveTimeout(frame);
-    default:
-        return QStringLiteral("Unknown command 0x%1: %2")
-            .arg(frame[2], 2, 16, QLatin1Char('0'))
-            .arg(hexBytes(
-                QByteArray(reinterpret_cast<const char *>(frame.data()), qsizetype(frame.size()))));
-    }
+    const DecodedFrame decoded = decodeFrame(frame);
+    if (const auto *general = std::get_if<GeneralFields>(&decoded))
+        return describe(*general);
+    if (const auto *pair = std::get_if<PairFields>(&decoded))
+        return describe(*pair);
+    if (const auto *receiveTimeout = std::get_if<ReceiveTimeoutFields>(&decoded))
+        return describe(*receiveTimeout);
+    return QStringLiteral("Unknown command 0x%1: %2")
+        .arg(std::get<UnknownCommand>(decoded).command, 2, 16, QLatin1Char('0'))
+        .arg(spacedHex(frame));
 }
 
 DongleEmulator::DongleEmulator(int fd, DongleOptions options, QObject *parent)
@@ -114,19 +104,7 @@ DongleEmulator::DongleEmulator(int fd, DongleOptions options, QObject *parent)
 
 bool DongleEmulator::send(const QByteArray &bytes)
 {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(m_fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n > 0) {
-            done += n;
-        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            pollfd p{m_fd, POLLOUT, 0};
-            ::poll(&p, 1, 100);
-        } else {
-            return false;
-        }
-    }
-    return true;
+    return writeAll(m_fd, bytes);
 }
 
 void DongleEmulator::onReadable()
@@ -173,8 +151,7 @@ void DongleEmulator::takeFrames()
         m_frames.append(frame);
         emit frameDecoded(describeFrame(frame));
         // The dongle acknowledges only frames it takes.
-        const bool known = frame[2] == kGeneralCommand || frame[2] == kPairCommand ||
-                           frame[2] == kReceiveTimeoutCommand;
+        const bool known = !std::holds_alternative<UnknownCommand>(decodeFrame(frame));
         if (m_options.silent || !known)
             continue;
         if (m_options.delayMs > 0)

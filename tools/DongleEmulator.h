@@ -58,6 +58,3 @@ private:
 
 // The settings a frame carries, in words.
 [[nodiscard]] QString describeFrame(const SettingCodec::ConfigFrame &frame);
-
-// "98 95 93 ..." for printing.
-[[nodiscard]] QString hexBytes(const QByteArray &bytes);

@@ -86,12 +86,6 @@ QString modeMismatch(const QCommandLineParser &parser, const Plan &plan)
 
 } // namespace
 
-QString frameHex(const SettingCodec::ConfigFrame &frame)
-{
-    const QByteArray bytes(reinterpret_cast<const char *>(frame.data()), qsizetype(frame.size()));
-    return QString::fromLatin1(bytes.toHex(' ').toUpper());
-}
-
 Parsed parse(const QStringList &arguments)
 {
     QCommandLineParser parser;

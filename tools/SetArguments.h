@@ -42,7 +42,4 @@ struct Parsed
 
 [[nodiscard]] QString helpText();
 
-// "98 95 93 ..." as --dry-run prints a frame.
-[[nodiscard]] QString frameHex(const SettingCodec::ConfigFrame &frame);
-
 } // namespace SetArguments

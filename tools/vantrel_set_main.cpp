@@ -1,6 +1,7 @@
 // vantrel-set: sets the radio dongle from the command line, for scripts and
 // production lines. Same frames and the same wait for 55 AA as the window.
 
+#include "protocol/ByteText.h"
 #include "station/ExitStatus.h"
 #include "station/ProductionRun.h"
 #include "station/SettingProfile.h"
@@ -102,7 +103,7 @@ int main(int argc, char *argv[])
         return ExitStatus::kAcknowledged;
     case Action::DryRun:
         for (const PageFrame &frame : plan.frames)
-            kConsole.say(SetArguments::frameHex(frame.frame));
+            kConsole.say(spacedHex(frame.frame));
         return ExitStatus::kAcknowledged;
     case Action::SaveProfile:
         return saveProfile(plan);

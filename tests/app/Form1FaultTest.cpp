@@ -76,49 +76,38 @@ private:
     // Port 3's line hangs up and its device is gone.
     void unplugThree();
 
-    RecordingBoxes m_boxes;
-    ScriptedSaveDialog m_save;
-    WindowDriver ui{m_boxes, m_save};
-    std::shared_ptr<QList<PortEntry>> m_ports;
-    PtyPair *m_three = nullptr;
-    PtyPair *m_seven = nullptr;
+    WindowDriver ui;
+    std::unique_ptr<ThreeAndSeven> m_rig;
     QString m_threePath;
     QTemporaryDir m_dir;
 };
 
 void Form1FaultTest::init()
 {
-    m_boxes.shown.clear();
-    m_boxes.whileOpen = nullptr;
-    m_three = new PtyPair;
-    m_seven = new PtyPair;
-    QVERIFY(m_three->isValid() && m_seven->isValid());
+    m_rig = std::make_unique<ThreeAndSeven>();
+    QVERIFY(m_rig->isValid());
     QVERIFY(m_dir.isValid());
     // Port 3 is reached through a link of the test's own: the number of a
     // pseudo-terminal that goes away is handed to the next one at once, which
     // may be another test's, so the device node itself could come back.
     m_threePath = m_dir.filePath(QStringLiteral("ttyTEST3"));
     QFile::remove(m_threePath);
-    QVERIFY(QFile::link(m_three->slavePath(), m_threePath));
-    m_ports = absentPorts(8);
-    (*m_ports)[2] = {m_threePath, QString()};
-    (*m_ports)[6] = {m_seven->slavePath(), QString()};
-    ui.start(m_ports, kAckWaitMs);
+    QVERIFY(QFile::link(m_rig->three->slavePath(), m_threePath));
+    (*m_rig->ports)[2].location = m_threePath;
+    ui.start(m_rig->ports, kAckWaitMs);
 }
 
 void Form1FaultTest::cleanup()
 {
-    m_boxes.whileOpen = nullptr;
+    ui.boxes.whileOpen = nullptr;
     ui.stop();
-    delete m_three;
-    delete m_seven;
-    m_three = m_seven = nullptr;
+    m_rig.reset();
 }
 
 void Form1FaultTest::operatorReadsEveryBox()
 {
     // A real box runs the event loop until the operator dismisses it.
-    m_boxes.whileOpen = [](const RecordingBoxes::Shown &) { QTest::qWait(kReadingMs); };
+    ui.boxes.whileOpen = [](const RecordingBoxes::Shown &) { QTest::qWait(kReadingMs); };
 }
 
 void Form1FaultTest::showsClosedAndQuiet()
@@ -126,35 +115,35 @@ void Form1FaultTest::showsClosedAndQuiet()
     QCOMPARE(ui.caption(), QStringLiteral("Open COM Port"));
     QCOMPARE(ui.statusFront(), QStringLiteral("imgNotConnected"));
     QVERIFY(!ui.waiting());
-    const qsizetype boxes = m_boxes.shown.size();
+    const qsizetype boxes = ui.boxes.shown.size();
     QTest::qWait(kAckWaitMs + 200);
-    QCOMPARE(m_boxes.shown.size(), boxes);
+    QCOMPARE(ui.boxes.shown.size(), boxes);
 }
 
 void Form1FaultTest::stillSets(PtyPair &pty, const QString &number, const QStringList &listed)
 {
-    m_boxes.whileOpen = nullptr;
-    m_boxes.shown.clear();
+    ui.boxes.whileOpen = nullptr;
+    ui.boxes.shown.clear();
     ui.click("Command1");
     QCOMPARE(ui.listedPorts(), listed);
     if (ui.caption() == QStringLiteral("Open COM Port")) {
         ui.pick(number);
         ui.click("Command3");
     }
-    QCOMPARE(m_boxes.texts(), QStringList());
+    QCOMPARE(ui.boxes.texts(), QStringList());
     QCOMPARE(ui.caption(), QStringLiteral("Close COM Port"));
     QCOMPARE(ui.statusFront(), QStringLiteral("imgConnected"));
     pty.clearReceived();
     DongleEmulator dongle(pty.masterFd());
     ui.click("Command7");
-    QTRY_COMPARE(m_boxes.texts(), QStringList{QStringLiteral("Setting OK !!")});
+    QTRY_COMPARE(ui.boxes.texts(), QStringList{QStringLiteral("Setting OK !!")});
     QCOMPARE(dongle.frames().size(), 1);
     QTRY_COMPARE(ui.loggedBytes().toHex(' '), hex("00 00").toHex(' '));
 }
 
 void Form1FaultTest::unplugThree()
 {
-    m_three->closeMaster();
+    m_rig->three->closeMaster();
     QFile::remove(m_threePath);
 }
 
@@ -167,15 +156,15 @@ void Form1FaultTest::vanishedBetweenScanAndOpen()
     unplugThree();
 
     ui.click("Command3");
-    QCOMPARE(m_boxes.shown.size(), 1);
-    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
-    const QString text = m_boxes.shown[0].text;
+    QCOMPARE(ui.boxes.shown.size(), 1);
+    QCOMPARE(ui.boxes.shown[0].title, QStringLiteral("Warning"));
+    const QString text = ui.boxes.shown[0].text;
     QVERIFY2(text.contains("port 3") && text.contains(path) && text.contains("Auto Scan"),
              qPrintable(text));
     showsClosedAndQuiet();
 
     // The next scan no longer offers it.
-    stillSets(*m_seven, "7", {"7"});
+    stillSets(*m_rig->seven, "7", {"7"});
 }
 
 void Form1FaultTest::hangUpDuringSettingWait_data()
@@ -197,32 +186,32 @@ void Form1FaultTest::hangUpDuringSettingWait()
     const QString path = m_threePath;
     operatorReadsEveryBox();
     ui.click("Command2");
-    QTRY_COMPARE(m_three->received().size(), 12);
+    QTRY_COMPARE(m_rig->three->received().size(), 12);
     QVERIFY(ui.waiting());
     if (!before.isEmpty()) {
         // Taken from the line before it goes down (a lone 0x55 is held back,
         // so the log alone cannot tell).
         QSignalSpy taken(link(), &SerialLink::chunkReceived);
-        QVERIFY(m_three->write(before));
+        QVERIFY(m_rig->three->write(before));
         QVERIFY(taken.wait());
     }
     unplugThree();
 
     // One account of the loss, then the verdict on the Setting that can now
     // never be answered, each on its own.
-    QTRY_COMPARE(m_boxes.shown.size(), 2);
-    const RecordingBoxes::Shown loss = m_boxes.shown[0];
+    QTRY_COMPARE(ui.boxes.shown.size(), 2);
+    const RecordingBoxes::Shown loss = ui.boxes.shown[0];
     QCOMPARE(loss.title, QStringLiteral("Warning"));
     QVERIFY2(loss.text.contains("port 3") && loss.text.contains(path) &&
                  loss.text.contains("closed"),
              qPrintable(loss.text));
-    QCOMPARE(m_boxes.shown[1].text, QStringLiteral("Setting Fail !!"));
-    QCOMPARE(m_boxes.shown[1].title, QStringLiteral("Warning"));
-    QCOMPARE(m_boxes.mostOpenAtOnce(), 1);
+    QCOMPARE(ui.boxes.shown[1].text, QStringLiteral("Setting Fail !!"));
+    QCOMPARE(ui.boxes.shown[1].title, QStringLiteral("Warning"));
+    QCOMPARE(ui.boxes.mostOpenAtOnce(), 1);
     showsClosedAndQuiet();
     QCOMPARE(ui.loggedBytes().toHex(' '), logged.toHex(' '));
 
-    stillSets(*m_seven, "7", {"7"});
+    stillSets(*m_rig->seven, "7", {"7"});
 }
 
 void Form1FaultTest::hangUpDuringFlood_data()
@@ -242,7 +231,8 @@ void Form1FaultTest::hangUpDuringFlood()
     qsizetype written = 0;
     auto pour = [&](qsizetype upTo) {
         for (; written < upTo; written += 250) {
-            QVERIFY(m_three->write(flood.mid(written, std::min<qsizetype>(250, upTo - written))));
+            QVERIFY(
+                m_rig->three->write(flood.mid(written, std::min<qsizetype>(250, upTo - written))));
             QTest::qWait(1);
         }
         written = upTo;
@@ -250,7 +240,7 @@ void Form1FaultTest::hangUpDuringFlood()
 
     QByteArray prefix;
     if (underOkBox) {
-        m_boxes.whileOpen = [&](const RecordingBoxes::Shown &shown) {
+        ui.boxes.whileOpen = [&](const RecordingBoxes::Shown &shown) {
             if (shown.text != QStringLiteral("Setting OK !!"))
                 return;
             pour(surelyTaken);
@@ -261,9 +251,9 @@ void Form1FaultTest::hangUpDuringFlood()
             QTest::qWait(100);
         };
         ui.click("Command2");
-        QTRY_COMPARE(m_three->received().size(), 12);
-        QVERIFY(m_three->write(hex("55 AA")));
-        QTRY_VERIFY(!m_boxes.shown.isEmpty());
+        QTRY_COMPARE(m_rig->three->received().size(), 12);
+        QVERIFY(m_rig->three->write(hex("55 AA")));
+        QTRY_VERIFY(!ui.boxes.shown.isEmpty());
         prefix = hex("00 00");
     } else {
         pour(surelyTaken);
@@ -272,11 +262,11 @@ void Form1FaultTest::hangUpDuringFlood()
         unplugThree();
     }
 
-    QTRY_COMPARE(m_boxes.shown.size(), underOkBox ? 2 : 1);
+    QTRY_COMPARE(ui.boxes.shown.size(), underOkBox ? 2 : 1);
     if (underOkBox)
-        QCOMPARE(m_boxes.shown.takeFirst().text, QStringLiteral("Setting OK !!"));
-    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
-    QVERIFY2(m_boxes.shown[0].text.contains("closed"), qPrintable(m_boxes.shown[0].text));
+        QCOMPARE(ui.boxes.shown.takeFirst().text, QStringLiteral("Setting OK !!"));
+    QCOMPARE(ui.boxes.shown[0].title, QStringLiteral("Warning"));
+    QVERIFY2(ui.boxes.shown[0].text.contains("closed"), qPrintable(ui.boxes.shown[0].text));
     showsClosedAndQuiet();
 
     // Everything read before the hang-up is in the log, in order and once;
@@ -288,7 +278,7 @@ void Form1FaultTest::hangUpDuringFlood()
     QVERIFY(kept == flood.left(kept.size()));
     QTRY_COMPARE(ui.count(), QString::number(log.size()));
 
-    stillSets(*m_seven, "7", {"7"});
+    stillSets(*m_rig->seven, "7", {"7"});
 }
 
 void Form1FaultTest::failedWrite_data()
@@ -309,10 +299,10 @@ void Form1FaultTest::failedWrite()
     if (how == "full") {
         // The far end stopped reading: the device is there, the frame cannot
         // go out now. Nothing is sent, nothing awaited, the port stays open.
-        QVERIFY(m_three->fillLine() > 0);
+        QVERIFY(m_rig->three->fillLine() > 0);
         ui.click("Command2");
-        QCOMPARE(m_boxes.shown.size(), 1);
-        const RecordingBoxes::Shown failure = m_boxes.shown[0];
+        QCOMPARE(ui.boxes.shown.size(), 1);
+        const RecordingBoxes::Shown failure = ui.boxes.shown[0];
         QCOMPARE(failure.title, QStringLiteral("Warning"));
         QVERIFY2(failure.text.contains("Cannot write to port 3") && failure.text.contains(path) &&
                      !failure.text.contains("closed"),
@@ -321,18 +311,18 @@ void Form1FaultTest::failedWrite()
         QCOMPARE(ui.caption(), QStringLiteral("Close COM Port"));
         QCOMPARE(ui.statusFront(), QStringLiteral("imgConnected"));
         QTest::qWait(kAckWaitMs + 200);
-        QCOMPARE(m_boxes.shown.size(), 1);
+        QCOMPARE(ui.boxes.shown.size(), 1);
 
         // Once the far end reads again, so does the next Setting.
-        m_three->clearReceived();
-        stillSets(*m_three, "3", {"3", "7"});
+        m_rig->three->clearReceived();
+        stillSets(*m_rig->three, "3", {"3", "7"});
         return;
     }
 
     QStringList expected{QString()};
     if (how == "second press") {
         ui.click("Command2");
-        QTRY_COMPARE(m_three->received().size(), 12);
+        QTRY_COMPARE(m_rig->three->received().size(), 12);
         QVERIFY(ui.waiting());
         expected << QStringLiteral("Setting Fail !!");
     }
@@ -340,18 +330,18 @@ void Form1FaultTest::failedWrite()
     unplugThree();
     ui.click("Command2");
 
-    QTRY_COMPARE(m_boxes.shown.size(), expected.size());
-    const RecordingBoxes::Shown failure = m_boxes.shown[0];
+    QTRY_COMPARE(ui.boxes.shown.size(), expected.size());
+    const RecordingBoxes::Shown failure = ui.boxes.shown[0];
     QCOMPARE(failure.title, QStringLiteral("Warning"));
     QVERIFY2(failure.text.contains("Cannot write to port 3") && failure.text.contains(path) &&
                  failure.text.contains("closed"),
              qPrintable(failure.text));
     expected[0] = failure.text;
-    QCOMPARE(m_boxes.texts(), expected);
-    QCOMPARE(m_boxes.mostOpenAtOnce(), 1);
+    QCOMPARE(ui.boxes.texts(), expected);
+    QCOMPARE(ui.boxes.mostOpenAtOnce(), 1);
     showsClosedAndQuiet();
 
-    stillSets(*m_seven, "7", {"7"});
+    stillSets(*m_rig->seven, "7", {"7"});
 }
 
 void Form1FaultTest::oddAnswers_data()
@@ -397,7 +387,8 @@ void Form1FaultTest::oddAnswers()
 
     ui.openPort(3);
     auto dongle = std::make_unique<DongleEmulator>(
-        m_three->masterFd(), DongleOptions{.delayMs = delayMs, .splitMs = splitMs, .reply = reply});
+        m_rig->three->masterFd(),
+        DongleOptions{.delayMs = delayMs, .splitMs = splitMs, .reply = reply});
     bool repeated = false;
     connect(dongle.get(), &DongleEmulator::replied, this, [&] {
         if (againAfterMs < 0 || std::exchange(repeated, true))
@@ -407,21 +398,21 @@ void Form1FaultTest::oddAnswers()
     operatorReadsEveryBox();
     ui.click("Command2");
 
-    QTRY_COMPARE_WITH_TIMEOUT(m_boxes.texts(), boxes, 5000);
-    for (const RecordingBoxes::Shown &shown : m_boxes.shown)
+    QTRY_COMPARE_WITH_TIMEOUT(ui.boxes.texts(), boxes, 5000);
+    for (const RecordingBoxes::Shown &shown : ui.boxes.shown)
         QCOMPARE(shown.title, shown.text == "Setting OK !!" ? QStringLiteral("Notice")
                                                             : QStringLiteral("Warning"));
-    QCOMPARE(m_boxes.mostOpenAtOnce(), 1);
+    QCOMPARE(ui.boxes.mostOpenAtOnce(), 1);
     QTRY_COMPARE(ui.loggedBytes().toHex(' '), logged.toHex(' '));
     QTRY_COMPARE(ui.count(), QString::number(againAfterMs < 0 ? reply.size() : 2 * reply.size()));
     QVERIFY(!ui.waiting());
     QTest::qWait(kAckWaitMs + 200);
-    QCOMPARE(m_boxes.texts(), boxes);
+    QCOMPARE(ui.boxes.texts(), boxes);
     QCOMPARE(ui.caption(), QStringLiteral("Close COM Port"));
     QCOMPARE(ui.statusFront(), QStringLiteral("imgConnected"));
 
     dongle.reset();
-    stillSets(*m_three, "3", {"3", "7"});
+    stillSets(*m_rig->three, "3", {"3", "7"});
 }
 
 void Form1FaultTest::saveTargetFails_data()
@@ -440,7 +431,7 @@ void Form1FaultTest::saveTargetFails()
     QFETCH(bool, oldFile);
     ui.openPort(3);
     const QByteArray received = numberedLines(5000);
-    QVERIFY(m_three->write(received));
+    QVERIFY(m_rig->three->write(received));
     QTRY_COMPARE(ui.count(), QString::number(received.size()));
 
     ScratchFileSystem target;
@@ -472,25 +463,25 @@ void Form1FaultTest::saveTargetFails()
     }
     const QStringList before = QDir(target.path()).entryList(QDir::Files | QDir::Hidden);
 
-    m_save.answers = {path};
+    ui.save.answers = {path};
     ui.click("CmdSave");
     limit.reset();
 
-    QCOMPARE(m_boxes.shown.size(), 1);
-    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
-    const QString text = m_boxes.shown[0].text;
+    QCOMPARE(ui.boxes.shown.size(), 1);
+    QCOMPARE(ui.boxes.shown[0].title, QStringLiteral("Warning"));
+    const QString text = ui.boxes.shown[0].text;
     QVERIFY2(text.startsWith("Saved Failure !!\n") && text.size() > 17 && text.contains(reason),
              qPrintable(text));
     // The old file is whole and no half-written one is left beside it.
     if (oldFile)
         QCOMPARE(readFile(path), old);
     QCOMPARE(QDir(target.path()).entryList(QDir::Files | QDir::Hidden), before);
-    m_boxes.shown.clear();
+    ui.boxes.shown.clear();
 
     // Nothing was lost from the log, and it saves elsewhere.
     QCOMPARE(ui.loggedBytes(), received);
     QCOMPARE(ui.count(), QString::number(received.size()));
-    stillSets(*m_three, "3", {"3", "7"});
+    stillSets(*m_rig->three, "3", {"3", "7"});
 }
 
 void Form1FaultTest::verdictUnderAnotherBox_data()
@@ -504,10 +495,10 @@ void Form1FaultTest::verdictUnderAnotherBox()
 {
     QFETCH(QString, box);
     ui.openPort(3);
-    DongleEmulator dongle(m_three->masterFd(), DongleOptions{.delayMs = kAckWaitMs / 3});
+    DongleEmulator dongle(m_rig->three->masterFd(), DongleOptions{.delayMs = kAckWaitMs / 3});
     // The second box stays open well past the deadline; the answer comes
     // in time, under it.
-    m_boxes.whileOpen = [](const RecordingBoxes::Shown &) { QTest::qWait(3 * kAckWaitMs); };
+    ui.boxes.whileOpen = [](const RecordingBoxes::Shown &) { QTest::qWait(3 * kAckWaitMs); };
     ui.click("Command7");
     if (box == "over range") {
         ui.find<QLineEdit>("SlaveID2")->setText(QStringLiteral("999"));
@@ -515,33 +506,33 @@ void Form1FaultTest::verdictUnderAnotherBox()
     } else {
         ui.click("CmdSave");
     }
-    QTRY_VERIFY(m_boxes.texts().contains(QStringLiteral("Setting OK !!")));
+    QTRY_VERIFY(ui.boxes.texts().contains(QStringLiteral("Setting OK !!")));
     QTest::qWait(2 * kAckWaitMs);
-    QCOMPARE(m_boxes.texts().count(QStringLiteral("Setting OK !!")), 1);
-    QVERIFY(!m_boxes.texts().contains(QStringLiteral("Setting Fail !!")));
-    QCOMPARE(m_boxes.shown.size(), 2);
-    QCOMPARE(m_boxes.mostOpenAtOnce(), 1);
+    QCOMPARE(ui.boxes.texts().count(QStringLiteral("Setting OK !!")), 1);
+    QVERIFY(!ui.boxes.texts().contains(QStringLiteral("Setting Fail !!")));
+    QCOMPARE(ui.boxes.shown.size(), 2);
+    QCOMPARE(ui.boxes.mostOpenAtOnce(), 1);
     QCOMPARE(dongle.frames().size(), 1);
 }
 
 void Form1FaultTest::floodUnderABox()
 {
     ui.openPort(3);
-    DongleEmulator dongle(m_three->masterFd());
+    DongleEmulator dongle(m_rig->three->masterFd());
     QSignalSpy chunks(link(), &SerialLink::chunkReceived);
     // Far beyond what the kernel holds for a line that is not read: the
     // writer can finish only if the port is read while the box is open.
     const QByteArray flood = numberedLines(300 * 1024);
     bool allWrittenUnderTheBox = false;
-    m_boxes.whileOpen = [&](const RecordingBoxes::Shown &) {
-        BackgroundWriter writer(m_three->masterFd(), flood);
+    ui.boxes.whileOpen = [&](const RecordingBoxes::Shown &) {
+        BackgroundWriter writer(m_rig->three->masterFd(), flood);
         QTRY_VERIFY_WITH_TIMEOUT(writer.done(), 20000);
         allWrittenUnderTheBox = true;
         QTRY_COMPARE(link()->bytesRead(), 2 + flood.size());
     };
     ui.click("Command2");
-    QTRY_COMPARE(m_boxes.shown.size(), 1);
-    m_boxes.whileOpen = nullptr;
+    QTRY_COMPARE(ui.boxes.shown.size(), 1);
+    ui.boxes.whileOpen = nullptr;
     QVERIFY(allWrittenUnderTheBox);
 
     // The same chunks appended one by one, the acknowledgement blanked.
@@ -563,16 +554,16 @@ void Form1FaultTest::heldByteStaysWithItsSetting()
 {
     ui.openPort(3);
     ui.click("Command7");
-    QTRY_COMPARE(m_three->received().size(), 12);
-    QVERIFY(m_three->write(hex("55")));
+    QTRY_COMPARE(m_rig->three->received().size(), 12);
+    QVERIFY(m_rig->three->write(hex("55")));
     QTRY_COMPARE(link()->bytesRead(), 1);
     ui.click("Command7");
-    QTRY_COMPARE(m_three->received().size(), 24);
-    QVERIFY(m_three->write(hex("AA")));
+    QTRY_COMPARE(m_rig->three->received().size(), 24);
+    QVERIFY(m_rig->three->write(hex("AA")));
 
     // The held 0x55 was counted before the new frame emptied the log; the
     // 0xAA alone answers nothing.
-    QTRY_COMPARE(m_boxes.texts(), QStringList{QStringLiteral("Setting Fail !!")});
+    QTRY_COMPARE(ui.boxes.texts(), QStringList{QStringLiteral("Setting Fail !!")});
     QCOMPARE(ui.count(), QStringLiteral("2"));
     QCOMPARE(ui.loggedBytes(), hex("AA"));
 }

@@ -18,9 +18,7 @@ private slots:
     void sameFrameAsTheCommandLine();
 
 private:
-    RecordingBoxes m_boxes;
-    ScriptedSaveDialog m_save;
-    WindowDriver ui{m_boxes, m_save};
+    WindowDriver ui;
 };
 
 void Form1FrameCasesTest::cleanup()
@@ -43,8 +41,7 @@ void Form1FrameCasesTest::sameFrameAsTheCommandLine()
 
     PtyPair pty;
     QVERIFY(pty.isValid());
-    ui.start(std::make_shared<QList<PortEntry>>(QList<PortEntry>{{pty.slavePath(), QString()}}),
-             2500);
+    ui.start(std::make_shared<QList<PortEntry>>(QList<PortEntry>{{pty.slavePath(), QString()}}));
     for (const auto &[name, item] : c.picks) {
         auto *list = ui.find<QComboBox>(name);
         QVERIFY2(list, name);
@@ -64,13 +61,15 @@ void Form1FrameCasesTest::sameFrameAsTheCommandLine()
     }
     ui.openPort(1);
 
-    // The page follows from the command byte.
-    const char *button = c.frame.at(2) == char(0x93)   ? "Command2"
-                         : c.frame.at(2) == char(0x94) ? "Command4"
-                                                       : "Command7";
+    // The page follows from the command.
+    const SettingCodec::DecodedFrame command =
+        SettingCodec::decodeFrame(TestBytes::configFrame(c.frame));
+    const char *button = std::holds_alternative<SettingCodec::GeneralFields>(command) ? "Command2"
+                         : std::holds_alternative<SettingCodec::PairFields>(command)  ? "Command4"
+                                                                                      : "Command7";
     ui.click(button);
     QTRY_COMPARE(pty.received().toHex(' '), c.frame.toHex(' '));
-    QCOMPARE(m_boxes.texts(), QStringList());
+    QCOMPARE(ui.boxes.texts(), QStringList());
 }
 
 QTEST_MAIN(Form1FrameCasesTest)

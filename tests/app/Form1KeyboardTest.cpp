@@ -1,6 +1,5 @@
 #include "app/Form1.h"
-#include "support/PtyPair.h"
-#include "support/TestPlatform.h"
+#include "support/WindowDriver.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
@@ -42,13 +41,6 @@ private slots:
     void portStateHeardAfterOpeningByKeyboard();
 
 private:
-    template <typename T> T *find(const char *name) const
-    {
-        T *w = m_window->findChild<T *>(QLatin1String(name));
-        if (!w)
-            qWarning("no control named %s", name);
-        return w;
-    }
     // The focused control, the tab bar reported as its tab control.
     [[nodiscard]] static QString focusName()
     {
@@ -66,42 +58,27 @@ private:
         QTest::keyClick(w, Qt::Key(key), modifiers);
     }
     void focusAtStartOfChain(int page);
-    void showWindow();
 
-    RecordingBoxes m_boxes;
-    ScriptedSaveDialog m_save;
+    WindowDriver ui;
     std::shared_ptr<QList<PortEntry>> m_ports;
-    Form1 *m_window = nullptr;
 };
 
 void Form1KeyboardTest::init()
 {
-    m_boxes.shown.clear();
-    m_boxes.whileOpen = nullptr;
     m_ports = absentPorts(2);
-    m_window = new Form1(testPlatform(m_boxes, m_save, m_ports));
-    m_boxes.shown.clear();
-    showWindow();
-}
-
-void Form1KeyboardTest::showWindow()
-{
-    m_window->show();
-    QApplication::setActiveWindow(m_window);
-    m_window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    ui.start(m_ports);
+    ui.show();
 }
 
 void Form1KeyboardTest::cleanup()
 {
-    delete m_window;
-    m_window = nullptr;
+    ui.stop();
 }
 
 void Form1KeyboardTest::focusAtStartOfChain(int page)
 {
-    find<QTabWidget>("SSTab1")->setCurrentIndex(page);
-    find<QWidget>("ComPort")->setFocus(Qt::TabFocusReason);
+    ui.find<QTabWidget>("SSTab1")->setCurrentIndex(page);
+    ui.find<QWidget>("ComPort")->setFocus(Qt::TabFocusReason);
     QCOMPARE(focusName(), QStringLiteral("ComPort"));
 }
 
@@ -147,7 +124,7 @@ void Form1KeyboardTest::tabWalksThePageInFront()
     reversed.prepend(reversed.takeLast()); // starts and ends at ComPort
     QCOMPARE(backward, reversed + reversed + QStringList{"ComPort"});
     // Walking does not turn the page.
-    QCOMPARE(find<QTabWidget>("SSTab1")->currentIndex(), page);
+    QCOMPARE(ui.find<QTabWidget>("SSTab1")->currentIndex(), page);
 }
 
 void Form1KeyboardTest::pickFromList_data()
@@ -189,7 +166,7 @@ void Form1KeyboardTest::pickFromList()
     for (int i = 0; i < 20 && focusName() != list; ++i)
         press(Qt::Key_Tab);
     QCOMPARE(focusName(), list);
-    auto *combo = find<QComboBox>(qPrintable(list));
+    auto *combo = ui.find<QComboBox>(qPrintable(list));
 
     for (const int key : keys) {
         // While the popup is up it takes the keys.
@@ -203,7 +180,7 @@ void Form1KeyboardTest::pickFromList()
     press(Qt::Key_Tab);
     QCOMPARE(combo->currentIndex(), index);
     QCOMPARE(combo->currentText(), shown);
-    QCOMPARE(m_boxes.texts(), QStringList());
+    QCOMPARE(ui.boxes.texts(), QStringList());
 }
 
 void Form1KeyboardTest::typeAnIdAfterTab()
@@ -216,9 +193,9 @@ void Form1KeyboardTest::typeAnIdAfterTab()
     QTest::keyClicks(QApplication::focusWidget(), "200");
     press(Qt::Key_Tab);
     QTest::keyClicks(QApplication::focusWidget(), "1234");
-    QCOMPARE(find<QLineEdit>("MasterID3")->text(), QStringLiteral("200"));
-    QCOMPARE(find<QLineEdit>("SlaveID1")->text(), QStringLiteral("123"));
-    QCOMPARE(find<QLineEdit>("MasterID1")->text(), QStringLiteral("000"));
+    QCOMPARE(ui.find<QLineEdit>("MasterID3")->text(), QStringLiteral("200"));
+    QCOMPARE(ui.find<QLineEdit>("SlaveID1")->text(), QStringLiteral("123"));
+    QCOMPARE(ui.find<QLineEdit>("MasterID1")->text(), QStringLiteral("000"));
 }
 
 void Form1KeyboardTest::spacePressesSetting_data()
@@ -243,11 +220,11 @@ void Form1KeyboardTest::spacePressesSetting()
         press(Qt::Key_Tab);
     QCOMPARE(focusName(), button);
     press(Qt::Key_Space);
-    QCOMPARE(m_boxes.texts(), QStringList{QStringLiteral("Please Open COM Port")});
-    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Notice"));
+    QCOMPARE(ui.boxes.texts(), QStringList{QStringLiteral("Please Open COM Port")});
+    QCOMPARE(ui.boxes.shown[0].title, QStringLiteral("Notice"));
     // Enter is not a second way to press: the window has no default button.
     press(Qt::Key_Return);
-    QCOMPARE(m_boxes.shown.size(), 1);
+    QCOMPARE(ui.boxes.shown.size(), 1);
 }
 
 void Form1KeyboardTest::turnPages_data()
@@ -280,10 +257,10 @@ void Form1KeyboardTest::turnPages()
     QFETCH(int, modifiers);
     QFETCH(int, page);
 
-    auto *tabs = find<QTabWidget>("SSTab1");
+    auto *tabs = ui.find<QTabWidget>("SSTab1");
     tabs->setCurrentIndex(startPage);
     QWidget *start =
-        from == QLatin1String("SSTab1") ? tabs->tabBar() : find<QWidget>(qPrintable(from));
+        from == QLatin1String("SSTab1") ? tabs->tabBar() : ui.find<QWidget>(qPrintable(from));
     start->setFocus(Qt::TabFocusReason);
     QCOMPARE(focusName(), from);
     press(key, Qt::KeyboardModifiers(modifiers));
@@ -292,7 +269,7 @@ void Form1KeyboardTest::turnPages()
     QWidget *focused = QApplication::focusWidget();
     QVERIFY(focused);
     QVERIFY2(focused->isVisible(), qPrintable(focusName()));
-    QCOMPARE(m_boxes.texts(), QStringList());
+    QCOMPARE(ui.boxes.texts(), QStringList());
 }
 
 void Form1KeyboardTest::logReadsByKeyboard()
@@ -300,11 +277,11 @@ void Form1KeyboardTest::logReadsByKeyboard()
     QByteArray lines;
     for (int i = 0; i < 200; ++i)
         lines += "line " + QByteArray::number(i) + "\r\n";
-    m_window->OnComm(lines);
-    auto *text1 = find<QPlainTextEdit>("Text1");
+    ui.window()->OnComm(lines);
+    auto *text1 = ui.find<QPlainTextEdit>("Text1");
     QTRY_VERIFY(text1->toPlainText().startsWith(QStringLiteral("line 0")));
 
-    find<QTabWidget>("SSTab1")->setCurrentIndex(3);
+    ui.find<QTabWidget>("SSTab1")->setCurrentIndex(3);
     focusAtStartOfChain(3);
     for (int i = 0; i < 4; ++i)
         press(Qt::Key_Tab);
@@ -433,7 +410,7 @@ void Form1KeyboardTest::accessibleTexts()
     QFETCH(QString, name);
     QFETCH(QString, description);
 
-    auto *w = find<QWidget>(qPrintable(control));
+    auto *w = ui.find<QWidget>(qPrintable(control));
     QVERIFY(w);
     QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
     QVERIFY(iface);
@@ -460,17 +437,17 @@ void Form1KeyboardTest::accessibleTexts()
 
 void Form1KeyboardTest::counterIsNoStop()
 {
-    auto *counter = find<QPushButton>("Command6");
+    auto *counter = ui.find<QPushButton>("Command6");
     QCOMPARE(counter->focusPolicy(), Qt::NoFocus);
     // Neither Tab (see the chains) nor a click puts focus on it, and a
     // click still does nothing.
-    find<QWidget>("Command1")->setFocus(Qt::TabFocusReason);
+    ui.find<QWidget>("Command1")->setFocus(Qt::TabFocusReason);
     QTest::mouseClick(counter, Qt::LeftButton);
     QCOMPARE(focusName(), QStringLiteral("Command1"));
-    QCOMPARE(m_boxes.texts(), QStringList());
+    QCOMPARE(ui.boxes.texts(), QStringList());
 
     // A screen reader hears the count it shows, not a stale caption.
-    m_window->OnComm("abcd");
+    ui.window()->OnComm("abcd");
     QTRY_COMPARE(counter->text(), QStringLiteral("4"));
     QCOMPARE(QAccessible::queryAccessibleInterface(counter)->text(QAccessible::Name),
              QStringLiteral("4"));
@@ -483,13 +460,13 @@ void Form1KeyboardTest::portStateHeardAfterOpeningByKeyboard()
     (*m_ports)[1] = {pty.slavePath(), QString()};
 
     auto nameOf = [this](const char *control) {
-        return QAccessible::queryAccessibleInterface(find<QWidget>(control))
+        return QAccessible::queryAccessibleInterface(ui.find<QWidget>(control))
             ->text(QAccessible::Name);
     };
     auto shownDisc = [this]() -> QString {
         for (const char *disc : {"imgNotConnected", "imgConnected"}) {
             QAccessibleInterface *iface =
-                QAccessible::queryAccessibleInterface(find<QWidget>(disc));
+                QAccessible::queryAccessibleInterface(ui.find<QWidget>(disc));
             if (!iface->state().invisible)
                 return iface->text(QAccessible::Name);
         }
@@ -501,15 +478,15 @@ void Form1KeyboardTest::portStateHeardAfterOpeningByKeyboard()
     focusAtStartOfChain(0);
     press(Qt::Key_Tab);
     press(Qt::Key_Space);
-    QCOMPARE(find<QComboBox>("ComPort")->count(), 1);
+    QCOMPARE(ui.find<QComboBox>("ComPort")->count(), 1);
     press(Qt::Key_Backtab, Qt::ShiftModifier);
     press(Qt::Key_Down);
-    QCOMPARE(find<QComboBox>("ComPort")->currentText(), QStringLiteral("2"));
+    QCOMPARE(ui.find<QComboBox>("ComPort")->currentText(), QStringLiteral("2"));
     press(Qt::Key_Tab);
     press(Qt::Key_Tab);
     QCOMPARE(focusName(), QStringLiteral("Command3"));
     press(Qt::Key_Space);
-    QCOMPARE(m_boxes.texts(), QStringList());
+    QCOMPARE(ui.boxes.texts(), QStringList());
     QCOMPARE(nameOf("Command3"), QStringLiteral("Close COM Port"));
     QCOMPARE(shownDisc(), QStringLiteral("ComPort 打開"));
     // The toggle keeps focus, so Space closes again.

@@ -1,5 +1,5 @@
 #include "app/Form1.h"
-#include "support/TestPlatform.h"
+#include "support/WindowDriver.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -30,34 +30,20 @@ private slots:
     void settingWithPortClosed();
 
 private:
-    template <typename T> T *find(const QString &name)
-    {
-        T *w = m_window->findChild<T *>(name);
-        if (!w)
-            qWarning("no control named %s", qPrintable(name));
-        return w;
-    }
-
-    RecordingBoxes m_boxes;
-    ScriptedSaveDialog m_save;
-    Form1 *m_window = nullptr;
+    WindowDriver ui;
     int m_itemsAtNotice = -1;
     bool m_visibleAtNotice = true;
 };
 
 void Form1LayoutTest::initTestCase()
 {
-    m_boxes.shown.clear();
-    m_boxes.whileOpen = nullptr;
-    m_window = new Form1(testPlatform(m_boxes, m_save));
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    ui.start();
+    ui.show();
 }
 
 void Form1LayoutTest::cleanupTestCase()
 {
-    delete m_window;
-    m_window = nullptr;
+    ui.stop();
 }
 
 void Form1LayoutTest::startUpNoticeComesFirst()
@@ -68,7 +54,7 @@ void Form1LayoutTest::startUpNoticeComesFirst()
         m_itemsAtNotice = -1;
         const auto widgets = QApplication::topLevelWidgets();
         for (QWidget *w : widgets) {
-            if (!qobject_cast<Form1 *>(w) || w == m_window)
+            if (!qobject_cast<Form1 *>(w) || w == ui.window())
                 continue;
             m_itemsAtNotice = 0;
             for (const QComboBox *list : w->findChildren<QComboBox *>())
@@ -76,7 +62,7 @@ void Form1LayoutTest::startUpNoticeComesFirst()
             m_visibleAtNotice = w->isVisible();
         }
     };
-    Form1 window(testPlatform(boxes, m_save));
+    Form1 window(testPlatform(boxes, ui.save));
     QCOMPARE(boxes.shown.size(), 1);
     QCOMPARE(boxes.shown[0].text, QStringLiteral("Please Reset RS232 Brennix Dongle"));
     QCOMPARE(boxes.shown[0].title, QStringLiteral("Notice"));
@@ -137,7 +123,7 @@ void Form1LayoutTest::lists()
     QFETCH(QString, initialText);
     QFETCH(QStringList, items);
 
-    auto *list = find<QComboBox>(name);
+    auto *list = ui.find<QComboBox>(name);
     QVERIFY(list);
     QCOMPARE(list->toolTip(), QStringLiteral("請選擇"));
     QVERIFY(list->isEditable());
@@ -186,7 +172,7 @@ void Form1LayoutTest::buttons()
     QFETCH(QString, name);
     QFETCH(QString, caption);
     QFETCH(QString, toolTip);
-    auto *button = find<QPushButton>(name);
+    auto *button = ui.find<QPushButton>(name);
     QVERIFY(button);
     QCOMPARE(button->text(), caption);
     QCOMPARE(button->toolTip(), toolTip);
@@ -230,7 +216,7 @@ void Form1LayoutTest::labels()
     QFETCH(QString, caption);
     QFETCH(QString, toolTip);
     int found = 0;
-    for (QLabel *label : m_window->findChildren<QLabel *>()) {
+    for (QLabel *label : ui.window()->findChildren<QLabel *>()) {
         if (label->text() == caption) {
             ++found;
             QCOMPARE(label->toolTip(), toolTip);
@@ -241,17 +227,17 @@ void Form1LayoutTest::labels()
 
 void Form1LayoutTest::pagesInOrder()
 {
-    auto *tabs = find<QTabWidget>("SSTab1");
+    auto *tabs = ui.find<QTabWidget>("SSTab1");
     QVERIFY(tabs);
     QStringList titles;
     for (int i = 0; i < tabs->count(); ++i)
         titles << tabs->tabText(i);
     QCOMPARE(titles, (QStringList{"General", "Advanced", "Advanced 2", "Read Setting"}));
-    QCOMPARE(m_window->windowTitle(), QStringLiteral("Vantrel"));
+    QCOMPARE(ui.window()->windowTitle(), QStringLiteral("Vantrel"));
 
     // Each control sits on its own page.
     auto pageOf = [&](const char *name) {
-        QWidget *w = find<QWidget>(name);
+        QWidget *w = ui.find<QWidget>(name);
         while (w && tabs->indexOf(w) < 0)
             w = w->parentWidget();
         return w ? tabs->indexOf(w) : -1;
@@ -267,15 +253,15 @@ void Form1LayoutTest::pagesInOrder()
     QCOMPARE(pageOf("Command6"), -1);
 
     // The counter must be in sight at the window's starting size.
-    auto *counter = find<QWidget>("Command6");
-    const QRect inWindow(counter->mapTo(m_window, QPoint(0, 0)), counter->size());
-    QVERIFY(m_window->rect().contains(inWindow));
+    auto *counter = ui.find<QWidget>("Command6");
+    const QRect inWindow(counter->mapTo(ui.window(), QPoint(0, 0)), counter->size());
+    QVERIFY(ui.window()->rect().contains(inWindow));
 
-    QVERIFY(find<QLabel>("imgNotConnected")->isVisible());
-    QVERIFY(!find<QLabel>("imgConnected")->isVisible());
-    QCOMPARE(find<QLabel>("imgNotConnected")->toolTip(), QStringLiteral("ComPort 關閉"));
-    QCOMPARE(find<QLabel>("imgConnected")->toolTip(), QStringLiteral("ComPort 打開"));
-    auto *text1 = find<QPlainTextEdit>("Text1");
+    QVERIFY(ui.find<QLabel>("imgNotConnected")->isVisible());
+    QVERIFY(!ui.find<QLabel>("imgConnected")->isVisible());
+    QCOMPARE(ui.find<QLabel>("imgNotConnected")->toolTip(), QStringLiteral("ComPort 關閉"));
+    QCOMPARE(ui.find<QLabel>("imgConnected")->toolTip(), QStringLiteral("ComPort 打開"));
+    auto *text1 = ui.find<QPlainTextEdit>("Text1");
     QVERIFY(text1->isReadOnly());
     QVERIFY(text1->toPlainText().isEmpty());
 }
@@ -284,7 +270,7 @@ void Form1LayoutTest::idBoxes()
 {
     for (const char *name :
          {"MasterID1", "MasterID2", "MasterID3", "SlaveID1", "SlaveID2", "SlaveID3"}) {
-        auto *box = find<QLineEdit>(name);
+        auto *box = ui.find<QLineEdit>(name);
         QVERIFY(box);
         QCOMPARE(box->text(), QStringLiteral("000"));
         QCOMPARE(box->maxLength(), 3);
@@ -299,7 +285,7 @@ void Form1LayoutTest::idBoxes()
 // not claim a choice that is not the one sent.
 void Form1LayoutTest::typedTextNeverPicksSilently()
 {
-    auto *list = find<QComboBox>("baudrate");
+    auto *list = ui.find<QComboBox>("baudrate");
     list->setFocus();
     list->setCurrentIndex(3);
     QCOMPARE(list->currentText(), QStringLiteral(" 9600 "));
@@ -312,7 +298,7 @@ void Form1LayoutTest::typedTextNeverPicksSilently()
     QTest::keyClicks(list->lineEdit(), "777");
     QCOMPARE(list->currentIndex(), -1);
     QCOMPARE(list->currentText(), QStringLiteral("777"));
-    find<QLineEdit>("MasterID1")->setFocus();
+    ui.find<QLineEdit>("MasterID1")->setFocus();
     QTRY_COMPARE(list->currentText(), QStringLiteral(" 9600"));
     QCOMPARE(list->currentIndex(), -1);
     QCOMPARE(list->count(), 10);
@@ -330,12 +316,12 @@ void Form1LayoutTest::settingWithPortClosed()
 {
     QFETCH(QString, button);
     // Even with an ID out of range, the closed port is what the operator hears about.
-    find<QLineEdit>("MasterID1")->setText(QStringLiteral("999"));
-    m_boxes.shown.clear();
-    QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton);
-    QCOMPARE(m_boxes.texts(), QStringList{QStringLiteral("Please Open COM Port")});
-    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Notice"));
-    find<QLineEdit>("MasterID1")->setText(QStringLiteral("000"));
+    ui.find<QLineEdit>("MasterID1")->setText(QStringLiteral("999"));
+    ui.boxes.shown.clear();
+    QTest::mouseClick(ui.find<QPushButton>(button), Qt::LeftButton);
+    QCOMPARE(ui.boxes.texts(), QStringList{QStringLiteral("Please Open COM Port")});
+    QCOMPARE(ui.boxes.shown[0].title, QStringLiteral("Notice"));
+    ui.find<QLineEdit>("MasterID1")->setText(QStringLiteral("000"));
 }
 
 QTEST_MAIN(Form1LayoutTest)

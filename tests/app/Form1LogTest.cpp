@@ -1,5 +1,5 @@
 #include "app/Form1.h"
-#include "support/TestPlatform.h"
+#include "support/WindowDriver.h"
 
 #include <QFile>
 #include <QPlainTextEdit>
@@ -21,39 +21,29 @@ private slots:
     void unwritableTargetReportsTheReason();
 
 private:
-    QPushButton *button(const char *name) { return m_window->findChild<QPushButton *>(name); }
-    QString shownLog()
-    {
-        auto *view = m_window->findChild<QPlainTextEdit *>("Text1");
-        return view->toPlainText();
-    }
+    QPushButton *button(const char *name) { return ui.find<QPushButton>(name); }
+    QString shownLog() { return ui.find<QPlainTextEdit>("Text1")->toPlainText(); }
 
-    RecordingBoxes m_boxes;
-    ScriptedSaveDialog m_save;
-    Form1 *m_window = nullptr;
+    WindowDriver ui;
     QTemporaryDir m_dir;
 };
 
 void Form1LogTest::init()
 {
-    m_boxes.shown.clear();
-    m_save.requests.clear();
-    m_save.answers.clear();
-    m_window = new Form1(testPlatform(m_boxes, m_save));
-    m_boxes.shown.clear(); // the start-up notice
+    ui.start();
 }
 
 void Form1LogTest::cleanup()
 {
-    delete m_window;
+    ui.stop();
 }
 
 void Form1LogTest::countFollowsAppendsAndClear()
 {
     QCOMPARE(button("Command6")->text(), QStringLiteral("Data cnt"));
-    m_window->OnComm(QByteArray("AB\r\nC"));
+    ui.window()->OnComm(QByteArray("AB\r\nC"));
     QTRY_COMPARE(button("Command6")->text(), QStringLiteral("5"));
-    m_window->OnComm(QByteArray("x\ny"));
+    ui.window()->OnComm(QByteArray("x\ny"));
     QTRY_COMPARE(button("Command6")->text(), QStringLiteral("8"));
     // The CR of a line end is shown as nothing.
     QTRY_COMPARE(shownLog(), QStringLiteral("AB\u200B\nCxy"));
@@ -67,16 +57,16 @@ void Form1LogTest::countFollowsAppendsAndClear()
     // Clicking the counter does nothing.
     QTest::mouseClick(button("Command6"), Qt::LeftButton);
     QCOMPARE(button("Command6")->text(), QStringLiteral("0"));
-    QVERIFY(m_boxes.shown.isEmpty());
+    QVERIFY(ui.boxes.shown.isEmpty());
 }
 
 void Form1LogTest::settingsOfTheSaveDialog()
 {
-    m_save.answers = {QString(), QString()};
+    ui.save.answers = {QString(), QString()};
     QTest::mouseClick(button("CmdSave"), Qt::LeftButton);
     QTest::mouseClick(button("CmdSave"), Qt::LeftButton);
-    QCOMPARE(m_save.requests.size(), 2);
-    for (const SaveRequest &request : m_save.requests) {
+    QCOMPARE(ui.save.requests.size(), 2);
+    for (const SaveRequest &request : ui.save.requests) {
         QCOMPARE(request.title, QStringLiteral("Save as"));
         QCOMPARE(request.filter, QStringLiteral("Text files(*.txt)"));
         QVERIFY(!request.folder.isEmpty());
@@ -89,12 +79,12 @@ void Form1LogTest::saveWritesTheLogByteForByte()
     received.append('\0');
     received.append('\0');
     received.append("\xE9\xFF\x80 end\rnext\n");
-    m_window->OnComm(received);
+    ui.window()->OnComm(received);
     const QString path = m_dir.filePath(QStringLiteral("log.txt"));
-    m_save.answers = {path, path};
+    ui.save.answers = {path, path};
     QTest::mouseClick(button("CmdSave"), Qt::LeftButton);
-    QCOMPARE(m_boxes.texts(), QStringList{QStringLiteral("Saved Successfully")});
-    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Notice"));
+    QCOMPARE(ui.boxes.texts(), QStringList{QStringLiteral("Saved Successfully")});
+    QCOMPARE(ui.boxes.shown[0].title, QStringLiteral("Notice"));
 
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -114,14 +104,14 @@ void Form1LogTest::saveWritesTheLogByteForByte()
 
 void Form1LogTest::cancelReportsFailure()
 {
-    m_window->OnComm(QByteArray("data"));
-    m_save.answers = {m_dir.filePath(QStringLiteral("a.txt")), QString()};
+    ui.window()->OnComm(QByteArray("data"));
+    ui.save.answers = {m_dir.filePath(QStringLiteral("a.txt")), QString()};
     QTest::mouseClick(button("CmdSave"), Qt::LeftButton);
     QTest::mouseClick(button("CmdSave"), Qt::LeftButton);
-    QCOMPARE(m_boxes.texts(), (QStringList{QStringLiteral("Saved Successfully"),
-                                           QStringLiteral("Saved Failure !!")}));
-    QCOMPARE(m_boxes.shown[1].title, QStringLiteral("Warning"));
-    QCOMPARE(m_boxes.shown[1].icon, MessageIcon::Information);
+    QCOMPARE(ui.boxes.texts(), (QStringList{QStringLiteral("Saved Successfully"),
+                                            QStringLiteral("Saved Failure !!")}));
+    QCOMPARE(ui.boxes.shown[1].title, QStringLiteral("Warning"));
+    QCOMPARE(ui.boxes.shown[1].icon, MessageIcon::Information);
 }
 
 void Form1LogTest::unwritableTargetReportsTheReason()
@@ -130,12 +120,12 @@ void Form1LogTest::unwritableTargetReportsTheReason()
     QFile blocker(m_dir.filePath(QStringLiteral("not-a-folder")));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    m_window->OnComm(QByteArray("data"));
-    m_save.answers = {m_dir.filePath(QStringLiteral("not-a-folder/log.txt"))};
+    ui.window()->OnComm(QByteArray("data"));
+    ui.save.answers = {m_dir.filePath(QStringLiteral("not-a-folder/log.txt"))};
     QTest::mouseClick(button("CmdSave"), Qt::LeftButton);
-    QCOMPARE(m_boxes.shown.size(), 1);
-    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
-    const QStringList lines = m_boxes.shown[0].text.split(QLatin1Char('\n'));
+    QCOMPARE(ui.boxes.shown.size(), 1);
+    QCOMPARE(ui.boxes.shown[0].title, QStringLiteral("Warning"));
+    const QStringList lines = ui.boxes.shown[0].text.split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines[0], QStringLiteral("Saved Failure !!"));
     QVERIFY(!lines[1].trimmed().isEmpty());

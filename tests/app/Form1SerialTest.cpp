@@ -1,3 +1,4 @@
+#include "app/LogView.h"
 #include "support/PtyPair.h"
 #include "support/WindowDriver.h"
 #include "tools/DongleEmulator.h"
@@ -57,69 +58,57 @@ private slots:
     void scanWhileOpenKeepsThePort();
 
 private:
-    RecordingBoxes m_boxes;
-    ScriptedSaveDialog m_save;
-    WindowDriver ui{m_boxes, m_save};
-    std::shared_ptr<QList<PortEntry>> m_ports;
-    PtyPair *m_three = nullptr;
-    PtyPair *m_seven = nullptr;
+    WindowDriver ui;
+    std::unique_ptr<ThreeAndSeven> m_rig;
 };
 
 void Form1SerialTest::init()
 {
-    m_boxes.shown.clear();
-    m_boxes.whileOpen = nullptr;
-    m_three = new PtyPair;
-    m_seven = new PtyPair;
-    QVERIFY(m_three->isValid() && m_seven->isValid());
-    m_ports = absentPorts(8);
-    (*m_ports)[2] = {m_three->slavePath(), QStringLiteral("USB Serial A")};
-    (*m_ports)[6] = {m_seven->slavePath(), QString()};
+    m_rig = std::make_unique<ThreeAndSeven>();
+    QVERIFY(m_rig->isValid());
+    (*m_rig->ports)[2].description = QStringLiteral("USB Serial A");
+    ui.start(m_rig->ports, kAckWaitMs);
 }
 
 void Form1SerialTest::cleanup()
 {
     ui.stop();
-    delete m_three;
-    delete m_seven;
+    m_rig.reset();
 }
 
 void Form1SerialTest::scanListsThreeAndSeven()
 {
-    ui.start(m_ports, kAckWaitMs);
     ui.click("Command1");
     auto *list = ui.find<QComboBox>("ComPort");
     QCOMPARE(list->count(), 2);
     QCOMPARE(list->itemText(0), QStringLiteral("3"));
     QCOMPARE(list->itemText(1), QStringLiteral("7"));
     QCOMPARE(list->currentIndex(), -1);
-    QVERIFY(list->itemData(0, Qt::ToolTipRole).toString().contains(m_three->slavePath()));
+    QVERIFY(list->itemData(0, Qt::ToolTipRole).toString().contains(m_rig->three->slavePath()));
     QVERIFY(list->itemData(0, Qt::ToolTipRole).toString().contains("USB Serial A"));
     // Neither port is left open.
-    for (const PtyPair *pty : {m_three, m_seven}) {
+    for (const PtyPair *pty : {m_rig->three.get(), m_rig->seven.get()}) {
         QSerialPort other;
         other.setPortName(pty->slavePath());
         QVERIFY(other.open(QIODevice::ReadWrite));
     }
     QCOMPARE(ui.statusFront(), QStringLiteral("imgNotConnected"));
-    QVERIFY(m_boxes.shown.isEmpty());
+    QVERIFY(ui.boxes.shown.isEmpty());
 }
 
 void Form1SerialTest::scanOfNothingThenToggle()
 {
-    m_ports->clear();
-    ui.start(m_ports, kAckWaitMs);
+    m_rig->ports->clear();
     ui.click("Command1");
     QCOMPARE(ui.find<QComboBox>("ComPort")->count(), 0);
     QCOMPARE(ui.find<QComboBox>("ComPort")->currentIndex(), -1);
     ui.click("Command3");
-    QCOMPARE(m_boxes.texts(), QStringList{QStringLiteral("Please Select Comport")});
-    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Notice"));
+    QCOMPARE(ui.boxes.texts(), QStringList{QStringLiteral("Please Select Comport")});
+    QCOMPARE(ui.boxes.shown[0].title, QStringLiteral("Notice"));
 }
 
 void Form1SerialTest::toggleTwiceTwice()
 {
-    ui.start(m_ports, kAckWaitMs);
     ui.click("Command1");
     ui.pick("3");
     for (int round = 0; round < 2; ++round) {
@@ -130,7 +119,7 @@ void Form1SerialTest::toggleTwiceTwice()
         QCOMPARE(ui.find<QPushButton>("Command3")->text(), QStringLiteral("Open COM Port"));
         QCOMPARE(ui.statusFront(), QStringLiteral("imgNotConnected"));
     }
-    QVERIFY(m_boxes.shown.isEmpty());
+    QVERIFY(ui.boxes.shown.isEmpty());
 }
 
 void Form1SerialTest::eachSettingSendsItsFrame_data()
@@ -146,7 +135,6 @@ void Form1SerialTest::eachSettingSendsItsFrame()
 {
     QFETCH(QString, button);
     QFETCH(QByteArray, frame);
-    ui.start(m_ports, kAckWaitMs);
     const QList<std::pair<const char *, int>> picks = {
         {"baudrate", 7}, {"DataBit", 1},     {"ParityBit", 2}, {"StopBit", 1},    {"TimeOut", 5},
         {"DataRate", 4}, {"RF_Channel", 15}, {"RF_Power", 3},  {"DataLength", 0}, {"PairMode", 1},
@@ -159,13 +147,13 @@ void Form1SerialTest::eachSettingSendsItsFrame()
         ui.window()->findChild<QLineEdit *>(ids[i])->setText(values[i]);
     ui.openPort(3);
 
-    DongleEmulator dongle(m_three->masterFd(), DongleOptions{.silent = true});
+    DongleEmulator dongle(m_rig->three->masterFd(), DongleOptions{.silent = true});
     dongle.send("before");
     QTRY_COMPARE(ui.find<QPushButton>("Command6")->text(), QStringLiteral("6"));
 
     ui.click(button.toLatin1().constData());
     QTRY_COMPARE(dongle.received().toHex(' '), frame.toHex(' '));
-    QVERIFY(m_boxes.shown.isEmpty());
+    QVERIFY(ui.boxes.shown.isEmpty());
     // The log is emptied for the answer; the count carries on.
     QCOMPARE(ui.loggedBytes(), QByteArray());
     QCOMPARE(ui.find<QPushButton>("Command6")->text(), QStringLiteral("6"));
@@ -174,14 +162,13 @@ void Form1SerialTest::eachSettingSendsItsFrame()
 
 void Form1SerialTest::overRangeSendsNothing()
 {
-    ui.start(m_ports, kAckWaitMs);
     ui.openPort(3);
-    DongleEmulator dongle(m_three->masterFd());
+    DongleEmulator dongle(m_rig->three->masterFd());
     ui.window()->findChild<QLineEdit *>("SlaveID2")->setText("256");
     ui.click("Command4");
-    QCOMPARE(m_boxes.texts(),
+    QCOMPARE(ui.boxes.texts(),
              QStringList{"Over Range!!\nCheck the setting value required between 0 to 255"});
-    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
+    QCOMPARE(ui.boxes.shown[0].title, QStringLiteral("Warning"));
     QTest::qWait(50);
     QCOMPARE(dongle.received(), QByteArray());
     QVERIFY(!ui.waiting());
@@ -212,33 +199,32 @@ void Form1SerialTest::answers()
     QFETCH(QString, box);
     QFETCH(QByteArray, logged);
 
-    ui.start(m_ports, kAckWaitMs);
     ui.openPort(3);
-    DongleEmulator dongle(m_three->masterFd(), DongleOptions{.splitMs = splitMs, .reply = reply});
+    DongleEmulator dongle(m_rig->three->masterFd(),
+                          DongleOptions{.splitMs = splitMs, .reply = reply});
     ui.click("Command7");
-    QTRY_COMPARE(m_boxes.texts(), QStringList{box});
-    QCOMPARE(m_boxes.shown[0].title,
+    QTRY_COMPARE(ui.boxes.texts(), QStringList{box});
+    QCOMPARE(ui.boxes.shown[0].title,
              box == "Setting OK !!" ? QStringLiteral("Notice") : QStringLiteral("Warning"));
     QVERIFY(!ui.waiting());
     QTRY_COMPARE(ui.loggedBytes().toHex(' '), logged.toHex(' '));
     // No second verdict follows.
     QTest::qWait(500);
-    QCOMPARE(m_boxes.shown.size(), 1);
+    QCOMPARE(ui.boxes.shown.size(), 1);
 }
 
 void Form1SerialTest::silenceFailsAfterTwoAndAHalfSeconds()
 {
-    ui.start(m_ports, kAckWaitMs);
     ui.transaction()->setTimeoutInterval(2500);
     ui.openPort(3);
-    DongleEmulator dongle(m_three->masterFd(), DongleOptions{.silent = true});
+    DongleEmulator dongle(m_rig->three->masterFd(), DongleOptions{.silent = true});
     QElapsedTimer clock;
     clock.start();
     ui.click("Command2");
-    QVERIFY(QTest::qWaitFor([&] { return !m_boxes.shown.isEmpty(); }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return !ui.boxes.shown.isEmpty(); }, 5000));
     const qint64 waited = clock.elapsed();
-    QCOMPARE(m_boxes.texts(), QStringList{QStringLiteral("Setting Fail !!")});
-    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
+    QCOMPARE(ui.boxes.texts(), QStringList{QStringLiteral("Setting Fail !!")});
+    QCOMPARE(ui.boxes.shown[0].title, QStringLiteral("Warning"));
     // Not early: the operator is promised the whole wait.
     QVERIFY2(waited >= 2500, qPrintable(QString::number(waited)));
     QVERIFY(!ui.waiting());
@@ -246,24 +232,28 @@ void Form1SerialTest::silenceFailsAfterTwoAndAHalfSeconds()
 
 void Form1SerialTest::burstUnderTheOkBoxKeepsOrder()
 {
-    ui.start(m_ports, kAckWaitMs);
     ui.openPort(3);
-    DongleEmulator dongle(m_three->masterFd());
+    DongleEmulator dongle(m_rig->three->masterFd());
     QByteArray burst;
     for (int i = 0; i < 200; ++i)
         burst += "line " + QByteArray::number(i) + "\r\n";
     // While the operator reads "Setting OK !!", the dongle keeps talking.
-    m_boxes.whileOpen = [&](const RecordingBoxes::Shown &) {
+    QString countUnderTheBox;
+    ui.boxes.whileOpen = [&](const RecordingBoxes::Shown &) {
+        ui.find<LogView>("Text1")->syncNow();
+        countUnderTheBox = ui.count();
         const qsizetype step = burst.size() / 20 + 1;
         for (qsizetype at = 0; at < burst.size(); at += step) {
-            m_three->write(burst.mid(at, step));
+            m_rig->three->write(burst.mid(at, step));
             QTest::qWait(5);
         }
         QTest::qWait(100);
     };
     ui.click("Command2");
-    QTRY_COMPARE(m_boxes.texts(), QStringList{QStringLiteral("Setting OK !!")});
-    m_boxes.whileOpen = nullptr;
+    QTRY_COMPARE(ui.boxes.texts(), QStringList{QStringLiteral("Setting OK !!")});
+    ui.boxes.whileOpen = nullptr;
+    // The box opened before the acknowledgement's bytes were counted.
+    QCOMPARE(countUnderTheBox, QStringLiteral("Data cnt"));
     QTRY_COMPARE(ui.loggedBytes(), hex("00 00") + burst);
 }
 
@@ -281,41 +271,38 @@ void Form1SerialTest::openFailures()
 {
     QFETCH(QString, situation);
     QFETCH(QString, reason);
-    ui.start(m_ports, kAckWaitMs);
     ui.click("Command1");
     ui.pick("3");
     QSerialPort holder;
     if (situation == "busy") {
-        holder.setPortName(m_three->slavePath());
+        holder.setPortName(m_rig->three->slavePath());
         QVERIFY(holder.open(QIODevice::ReadWrite));
     } else {
-        delete m_three;
-        m_three = nullptr;
+        m_rig->three.reset();
     }
     ui.click("Command3");
-    QCOMPARE(m_boxes.shown.size(), 1);
-    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
-    QVERIFY2(m_boxes.shown[0].text.contains(reason), qPrintable(m_boxes.shown[0].text));
-    QVERIFY(m_boxes.shown[0].text.contains(QLatin1String("port 3")));
+    QCOMPARE(ui.boxes.shown.size(), 1);
+    QCOMPARE(ui.boxes.shown[0].title, QStringLiteral("Warning"));
+    QVERIFY2(ui.boxes.shown[0].text.contains(reason), qPrintable(ui.boxes.shown[0].text));
+    QVERIFY(ui.boxes.shown[0].text.contains(QLatin1String("port 3")));
     QCOMPARE(ui.find<QPushButton>("Command3")->text(), QStringLiteral("Open COM Port"));
     QCOMPARE(ui.statusFront(), QStringLiteral("imgNotConnected"));
     // Still usable: the other port opens.
-    m_boxes.shown.clear();
+    ui.boxes.shown.clear();
     ui.pick("7");
     ui.click("Command3");
-    QCOMPARE(m_boxes.texts(), QStringList());
+    QCOMPARE(ui.boxes.texts(), QStringList());
     QCOMPARE(ui.statusFront(), QStringLiteral("imgConnected"));
 }
 
 void Form1SerialTest::hangUpWhileOpen()
 {
-    ui.start(m_ports, kAckWaitMs);
     ui.openPort(3);
-    m_three->write("partial data");
+    m_rig->three->write("partial data");
     QTRY_COMPARE(ui.find<QPushButton>("Command6")->text(), QStringLiteral("12"));
-    m_three->closeMaster();
-    QTRY_COMPARE(m_boxes.shown.size(), 1);
-    QCOMPARE(m_boxes.shown[0].title, QStringLiteral("Warning"));
+    m_rig->three->closeMaster();
+    QTRY_COMPARE(ui.boxes.shown.size(), 1);
+    QCOMPARE(ui.boxes.shown[0].title, QStringLiteral("Warning"));
     QCOMPARE(ui.find<QPushButton>("Command3")->text(), QStringLiteral("Open COM Port"));
     QCOMPARE(ui.statusFront(), QStringLiteral("imgNotConnected"));
 
@@ -324,7 +311,7 @@ void Form1SerialTest::hangUpWhileOpen()
     QTest::qWait(500);
     const qint64 spent = cpuMicroseconds() - before;
     QVERIFY2(spent < 200000, qPrintable(QStringLiteral("%1 us of CPU while idle").arg(spent)));
-    QCOMPARE(m_boxes.shown.size(), 1);
+    QCOMPARE(ui.boxes.shown.size(), 1);
     QCOMPARE(ui.loggedBytes(), QByteArray("partial data"));
 
     // The operator can rescan and go on with the other port.
@@ -336,16 +323,15 @@ void Form1SerialTest::hangUpWhileOpen()
 
 void Form1SerialTest::scanWhileOpenKeepsThePort()
 {
-    ui.start(m_ports, kAckWaitMs);
     ui.openPort(3);
     ui.click("Command1");
     QCOMPARE(ui.find<QPushButton>("Command3")->text(), QStringLiteral("Close COM Port"));
     QCOMPARE(ui.statusFront(), QStringLiteral("imgConnected"));
     QCOMPARE(ui.find<QComboBox>("ComPort")->count(), 2);
     QCOMPARE(ui.find<QComboBox>("ComPort")->currentText(), QStringLiteral("3"));
-    DongleEmulator dongle(m_three->masterFd());
+    DongleEmulator dongle(m_rig->three->masterFd());
     ui.click("Command7");
-    QTRY_COMPARE(m_boxes.texts(), QStringList{QStringLiteral("Setting OK !!")});
+    QTRY_COMPARE(ui.boxes.texts(), QStringList{QStringLiteral("Setting OK !!")});
     // And the toggle still closes it.
     ui.click("Command3");
     QCOMPARE(ui.find<QPushButton>("Command3")->text(), QStringLiteral("Open COM Port"));

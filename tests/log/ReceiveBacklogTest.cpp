@@ -38,6 +38,8 @@ void ReceiveBacklogTest::sameAsOneByOne_data()
     QTest::newRow("long run, then a notice")
         << QStringList{"20000", "r5000", "20000", "!", "17", "!", "40000"};
     QTest::newRow("long runs back to back") << QStringList{"50000", "!", "!", "50000", "r1"};
+    // Megabytes under one box: kept as the log they leave, not as received.
+    QTest::newRow("flood") << QStringList{"!", "3000000", "r100000", "!", "2000000"};
 }
 
 void ReceiveBacklogTest::sameAsOneByOne()

@@ -1,18 +1,84 @@
 #include "protocol/SettingCodec.h"
+#include "protocol/ByteText.h"
 #include "support/TestBytes.h"
 
+#include <QHash>
 #include <QTest>
+
+#include <functional>
 
 using namespace SettingCodec;
 using TestBytes::hex;
 
 Q_DECLARE_METATYPE(GeneralChoices)
+Q_DECLARE_METATYPE(DecodedFrame)
 
 namespace {
 
-QByteArray bytes(const ConfigFrame &f)
+// One list's place in its frame: how a choice is built into it, and how its
+// code is read back and replaced in the decoded frame.
+struct ListInFrame
 {
-    return QByteArray(reinterpret_cast<const char *>(f.data()), qsizetype(f.size()));
+    const ListTable *table;
+    std::function<ConfigFrame(int choice)> build;
+    std::function<unsigned(const DecodedFrame &)> read;
+    std::function<DecodedFrame(DecodedFrame, unsigned code)> withCode;
+};
+
+template <typename Fields, typename Code>
+ListInFrame listIn(const ListTable &table, std::function<ConfigFrame(int)> build,
+                   Code Fields::*code)
+{
+    return {&table, std::move(build),
+            [code](const DecodedFrame &frame) {
+                const Fields *fields = std::get_if<Fields>(&frame);
+                return fields ? unsigned(fields->*code) : ~0u;
+            },
+            [code](DecodedFrame frame, unsigned value) {
+                if (Fields *fields = std::get_if<Fields>(&frame))
+                    fields->*code = Code(value);
+                return frame;
+            }};
+}
+
+template <typename Code>
+ListInFrame generalList(const ListTable &table, int GeneralChoices::*choice,
+                        Code GeneralFields::*code)
+{
+    return listIn(
+        table,
+        [choice](int index) {
+            GeneralChoices g;
+            g.*choice = index;
+            return BuildGeneralFrame(g);
+        },
+        code);
+}
+
+ListInFrame listInFrame(const QString &name)
+{
+    using G = GeneralChoices;
+    using F = GeneralFields;
+    static const QHash<QString, ListInFrame> lists = {
+        {"baudrate", generalList(baudrate, &G::baudrate, &F::baudrate)},
+        {"ParityBit", generalList(ParityBit, &G::parityBit, &F::parityBit)},
+        {"DataBit", generalList(DataBit, &G::dataBit, &F::dataBit)},
+        {"StopBit", generalList(StopBit, &G::stopBit, &F::stopBit)},
+        {"TimeOut", generalList(TimeOut, &G::timeOut, &F::timeOut)},
+        {"DataRate", generalList(DataRate, &G::dataRate, &F::dataRate)},
+        {"RF_Channel", generalList(RF_Channel, &G::rfChannel, &F::rfChannel)},
+        {"RF_Power", generalList(RF_Power, &G::rfPower, &F::rfPower)},
+        {"DataLength", generalList(DataLength, &G::dataLength, &F::dataLength)},
+        {"PairMode", listIn(
+                         PairMode,
+                         [](int index) {
+                             return BuildPairFrame(index, {"0", "0", "0"}, {"0", "0", "0"}).value();
+                         },
+                         &PairFields::pairMode)},
+        {"ReceiveTimeout",
+         listIn(ReceiveTimeout, BuildReceiveTimeoutFrame, &ReceiveTimeoutFields::receiveTimeout)},
+    };
+    return lists.value(name);
 }
 
 } // namespace
@@ -32,6 +98,8 @@ private slots:
     void pairRefusalInAnyBox();
     void receiveTimeoutFrame_data();
     void receiveTimeoutFrame();
+    void decodeWhatDoesNotFit_data();
+    void decodeWhatDoesNotFit();
 };
 
 void SettingCodecTest::generalFrame_data()
@@ -57,7 +125,7 @@ void SettingCodecTest::generalFrame()
 {
     QFETCH(GeneralChoices, choices);
     QFETCH(QByteArray, frame);
-    QCOMPARE(bytes(BuildGeneralFrame(choices)).toHex(' '), frame.toHex(' '));
+    QCOMPARE(frameBytes(BuildGeneralFrame(choices)).toHex(' '), frame.toHex(' '));
 }
 
 void SettingCodecTest::everyListValue_data()
@@ -81,57 +149,34 @@ void SettingCodecTest::everyListValue_data()
         << "ReceiveTimeout" << QList<int>{10, 30, 50, 100, 150, 300, 600, 1000, 300};
 }
 
-// Each table row goes through the frame builder, so a wrong byte position or
-// code in any list shows up here.
+// Each table row goes through the frame builder and back through the
+// decoder, so a wrong code in any list, a field written over another or a
+// code that names another item shows up here.
 void SettingCodecTest::everyListValue()
 {
     QFETCH(QString, list);
     QFETCH(QList<int>, values);
 
+    const ListInFrame place = listInFrame(list);
+    QVERIFY(place.table);
+    const DecodedFrame unpicked = decodeFrame(place.build(-1));
     const int count = int(values.size()) - 1;
     for (int index = -1; index < count; ++index) {
         const int expected = index < 0 ? values.last() : values[index];
-        GeneralChoices g;
-        int got = -1;
-        if (list == "baudrate") {
-            g.baudrate = index;
-            got = BuildGeneralFrame(g)[3];
-        } else if (list == "DataBit") {
-            g.dataBit = index;
-            got = BuildGeneralFrame(g)[4];
-        } else if (list == "ParityBit") {
-            g.parityBit = index;
-            got = BuildGeneralFrame(g)[4];
-        } else if (list == "StopBit") {
-            g.stopBit = index;
-            got = BuildGeneralFrame(g)[4];
-        } else if (list == "TimeOut") {
-            g.timeOut = index;
-            const auto f = BuildGeneralFrame(g);
-            got = f[5] | (f[6] << 8);
-        } else if (list == "DataRate") {
-            g.dataRate = index;
-            got = BuildGeneralFrame(g)[7];
-        } else if (list == "RF_Channel") {
-            g.rfChannel = index;
-            got = BuildGeneralFrame(g)[9];
-        } else if (list == "RF_Power") {
-            g.rfPower = index;
-            got = BuildGeneralFrame(g)[10];
-        } else if (list == "DataLength") {
-            g.dataLength = index;
-            got = BuildGeneralFrame(g)[11];
-        } else if (list == "PairMode") {
-            got = BuildPairFrame(index, {"0", "0", "0"}, {"0", "0", "0"}).value()[3];
-        } else if (list == "ReceiveTimeout") {
-            const auto f = BuildReceiveTimeoutFrame(index);
-            got = f[3] | (f[4] << 8);
-        }
+        const DecodedFrame decoded = decodeFrame(place.build(index));
+        const int got = int(place.read(decoded));
         QVERIFY2(got == expected, qPrintable(QStringLiteral("%1 index %2: got %3, want %4")
                                                  .arg(list)
                                                  .arg(index)
                                                  .arg(got)
                                                  .arg(expected)));
+        const ListItem *item = place.table->itemOf(unsigned(got));
+        QVERIFY(item);
+        if (index >= 0)
+            QCOMPARE(item - place.table->items.data(), index);
+        QVERIFY2(
+            place.withCode(unpicked, unsigned(got)) == decoded,
+            qPrintable(QStringLiteral("%1 index %2 changed another field").arg(list).arg(index)));
     }
 }
 
@@ -239,7 +284,7 @@ void SettingCodecTest::pairFrame()
         QVERIFY(!built.has_value());
     } else {
         QVERIFY(built.has_value());
-        QCOMPARE(bytes(*built).toHex(' '), frame.toHex(' '));
+        QCOMPARE(frameBytes(*built).toHex(' '), frame.toHex(' '));
     }
 }
 
@@ -272,7 +317,63 @@ void SettingCodecTest::receiveTimeoutFrame()
 {
     QFETCH(int, choice);
     QFETCH(QByteArray, frame);
-    QCOMPARE(bytes(BuildReceiveTimeoutFrame(choice)).toHex(' '), frame.toHex(' '));
+    QCOMPARE(frameBytes(BuildReceiveTimeoutFrame(choice)).toHex(' '), frame.toHex(' '));
+}
+
+void SettingCodecTest::decodeWhatDoesNotFit_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<DecodedFrame>("decoded");
+
+    const GeneralFields unpicked{
+        .baudrate = 4, .timeOut = 10, .dataRate = 3, .rfChannel = 10, .dataLength = 63};
+    QTest::newRow("general as built")
+        << hex("98 95 93 04 00 0A 00 03 1E 0A 00 3F") << DecodedFrame(unpicked);
+    GeneralFields g = unpicked;
+    g.unknownFormatBits = 0xE0;
+    QTest::newRow("format bits of no field")
+        << hex("98 95 93 04 E0 0A 00 03 1E 0A 00 3F") << DecodedFrame(g);
+    g = {.baudrate = 4,
+         .dataBit = 3,
+         .parityBit = 0x0C,
+         .stopBit = 0x10,
+         .timeOut = 10,
+         .dataRate = 3,
+         .rfChannel = 10,
+         .dataLength = 63,
+         .unknownFormatBits = 0xE0};
+    QTest::newRow("every format bit")
+        << hex("98 95 93 04 FF 0A 00 03 1E 0A 00 3F") << DecodedFrame(g);
+    g = unpicked;
+    g.wrongFixedByte = 0;
+    QTest::newRow("fixed byte 0") << hex("98 95 93 04 00 0A 00 03 00 0A 00 3F") << DecodedFrame(g);
+
+    const PairFields pair{.pairMode = 1, .masterIds = {1, 2, 3}, .slaveIds = {4, 5, 6}};
+    QTest::newRow("pair as built")
+        << hex("98 95 94 01 54 01 02 03 54 04 05 06") << DecodedFrame(pair);
+    PairFields p = pair;
+    p.wrongSeparators = {{0x55, 0x54}};
+    QTest::newRow("first separator wrong")
+        << hex("98 95 94 01 55 01 02 03 54 04 05 06") << DecodedFrame(p);
+    p.wrongSeparators = {{0x54, 0x00}};
+    QTest::newRow("second separator wrong")
+        << hex("98 95 94 01 54 01 02 03 00 04 05 06") << DecodedFrame(p);
+
+    QTest::newRow("receive timeout as built")
+        << hex("98 95 95 2C 01 00 00 00 00 00 00 00") << DecodedFrame(ReceiveTimeoutFields{300});
+    QTest::newRow("stray byte last") << hex("98 95 95 0A 00 00 00 00 00 00 00 01")
+                                     << DecodedFrame(ReceiveTimeoutFields{10, {{11, 1}}});
+    QTest::newRow("first of two stray bytes") << hex("98 95 95 E8 03 00 07 00 00 09 00 00")
+                                              << DecodedFrame(ReceiveTimeoutFields{1000, {{6, 7}}});
+    QTest::newRow("unknown command")
+        << hex("98 95 9A 04 00 0A 00 03 1E 0A 00 3F") << DecodedFrame(UnknownCommand{0x9A});
+}
+
+void SettingCodecTest::decodeWhatDoesNotFit()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(DecodedFrame, decoded);
+    QVERIFY(decodeFrame(TestBytes::configFrame(frame)) == decoded);
 }
 
 QTEST_APPLESS_MAIN(SettingCodecTest)

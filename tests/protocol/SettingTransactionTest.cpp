@@ -4,6 +4,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
+#include <utility>
+
 using SendResult = SettingTransaction::SendResult;
 Q_DECLARE_METATYPE(SettingTransaction::SendResult)
 
@@ -15,8 +18,17 @@ public:
     bool open = true;
     bool writeOk = true;
     QList<SettingCodec::ConfigFrame> written;
+    // What the line holds but has not handed over yet; deliverWaiting gives
+    // it to deliver, as the serial link emits what it reads.
+    QByteArray waiting;
+    std::function<void(const QByteArray &)> deliver;
 
     [[nodiscard]] bool isOpen() const override { return open; }
+    void deliverWaiting() override
+    {
+        if (!waiting.isEmpty() && deliver)
+            deliver(std::exchange(waiting, {}));
+    }
     bool writeFrame(const SettingCodec::ConfigFrame &frame, QString *error) override
     {
         if (!writeOk) {
@@ -42,6 +54,8 @@ private slots:
     void chunks_data();
     void chunks();
     void timeOutReleasesHeldByte();
+    void waitingAtTheDeadline_data();
+    void waitingAtTheDeadline();
     void realTimeOut();
 };
 
@@ -121,6 +135,9 @@ void SettingTransactionTest::chunks_data()
     QTest::newRow("split") << true << L{"55", "aa"} << L{"", "0000"} << B{false, true} << false;
     QTest::newRow("split, data behind")
         << true << L{"55", "aa3132"} << L{"", "00003132"} << B{false, true} << false;
+    QTest::newRow("55 then other in one chunk")
+        << true << L{"5531"} << L{"5531"} << B{false} << true;
+    QTest::newRow("55 55") << true << L{"5555", "aa"} << L{"5555", "aa"} << B{false, false} << true;
     QTest::newRow("55 then other")
         << true << L{"55", "3132"} << L{"", "553132"} << B{false, false} << true;
     QTest::newRow("55 then whole acknowledgement")
@@ -178,6 +195,58 @@ void SettingTransactionTest::timeOutReleasesHeldByte()
              QByteArray::fromHex("aa"));
     QVERIFY(!acknowledged);
     QCOMPARE(timedOut.size(), 1);
+}
+
+void SettingTransactionTest::waitingAtTheDeadline_data()
+{
+    QTest::addColumn<QByteArray>("before");  // hex, taken before the deadline
+    QTest::addColumn<QByteArray>("waiting"); // hex, in the line when Timer3 ticks
+    QTest::addColumn<bool>("acknowledged");
+    QTest::addColumn<QByteArray>("logged"); // hex
+
+    QTest::newRow("the answer") << QByteArray() << QByteArray("55aa") << true << QByteArray("0000");
+    QTest::newRow("its second half")
+        << QByteArray("55") << QByteArray("aa") << true << QByteArray("0000");
+    QTest::newRow("the answer with data")
+        << QByteArray() << QByteArray("55aa0d") << true << QByteArray("00000d");
+    QTest::newRow("something else")
+        << QByteArray() << QByteArray("3132") << false << QByteArray("3132");
+    QTest::newRow("half an answer")
+        << QByteArray() << QByteArray("55") << false << QByteArray("55");
+}
+
+// Timer3's tick and the answer can fall due in the same turn of the event
+// loop: what the line already holds came before the deadline.
+void SettingTransactionTest::waitingAtTheDeadline()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, waiting);
+    QFETCH(bool, acknowledged);
+    QFETCH(QByteArray, logged);
+
+    FakeLink link;
+    SettingTransaction transaction(link);
+    transaction.setTimeoutInterval(20);
+    QSignalSpy timedOut(&transaction, &SettingTransaction::timedOut);
+    QByteArray log;
+    int acks = 0;
+    link.deliver = [&](const QByteArray &chunk) {
+        bool acknowledged = false;
+        log += transaction.takeChunk(chunk, &acknowledged);
+        acks += acknowledged;
+    };
+    connect(&transaction, &SettingTransaction::timedOut, this,
+            [&] { log += transaction.releaseHeld(); });
+
+    QCOMPARE(transaction.send([] { return kFrame; }).result, SendResult::Sent);
+    if (!before.isEmpty())
+        link.deliver(QByteArray::fromHex(before));
+    link.waiting = QByteArray::fromHex(waiting);
+    QTRY_VERIFY(!transaction.isWaiting());
+    QCOMPARE(acks, acknowledged ? 1 : 0);
+    QCOMPARE(timedOut.size(), acknowledged ? 0 : 1);
+    QCOMPARE(log.toHex(), logged);
+    QVERIFY(link.waiting.isEmpty());
 }
 
 void SettingTransactionTest::realTimeOut()

@@ -163,6 +163,19 @@ void PortCatalogTest::numbersStayPutForTheRun_data()
         << QList<QList<int>>{{1, 2}, {2}};
     QTest::newRow("nothing at first, then devices")
         << QList<QStringList>{{}, {"ttyUSB0", "ttyS0"}} << QList<QList<int>>{{}, {1, 2}};
+
+    // Numbers end at kMaxPortNumber (0: left out), even once numbers are free.
+    QStringList many;
+    QList<int> numbered;
+    for (int i = 1; i <= kMaxPortNumber; ++i) {
+        many << QStringLiteral("ttyUSB%1").arg(i);
+        numbered << i;
+    }
+    QTest::newRow("one device more than there are numbers")
+        << QList<QStringList>{many + QStringList{"ttyACM0"}}
+        << QList<QList<int>>{numbered + QList<int>{0}};
+    QTest::newRow("a new device after the last number")
+        << QList<QStringList>{many, {"ttyACM0", "ttyUSB1"}} << QList<QList<int>>{numbered, {0, 1}};
 }
 
 void PortCatalogTest::numbersStayPutForTheRun()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/PseudoTerminal.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -11,14 +13,13 @@
 class PtyPair
 {
 public:
-    PtyPair();
-    ~PtyPair();
+    PtyPair() : m_pty(PseudoTerminal::open()) {}
     PtyPair(const PtyPair &) = delete;
     PtyPair &operator=(const PtyPair &) = delete;
 
-    [[nodiscard]] bool isValid() const { return m_master >= 0; }
-    [[nodiscard]] QString slavePath() const { return m_slavePath; }
-    [[nodiscard]] int masterFd() const { return m_master; }
+    [[nodiscard]] bool isValid() const { return m_pty.isOpen(); }
+    [[nodiscard]] QString slavePath() const { return m_pty.slavePath(); }
+    [[nodiscard]] int masterFd() const { return m_pty.masterFd(); }
 
     // Writes all of data to the master side; false on failure.
     bool write(const QByteArray &data);
@@ -32,7 +33,7 @@ public:
         m_received.clear();
     }
     // Hangs up the line: the program's side sees the device go away.
-    void closeMaster();
+    void closeMaster() { m_pty.closeMaster(); }
     // Fills the line towards the master until the kernel takes no more, as a
     // far end that stopped reading leaves it: the program's next write finds
     // no room. Returns the bytes that went in; received() reads them back
@@ -40,9 +41,7 @@ public:
     qsizetype fillLine();
 
 private:
-    int m_master = -1;
-    int m_slaveKeeper = -1; // keeps the slave side alive between opens
-    QString m_slavePath;
+    PseudoTerminal m_pty;
     QByteArray m_received;
 };
 

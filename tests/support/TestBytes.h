@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/SettingCodec.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -11,6 +13,15 @@ namespace TestBytes {
 inline QByteArray hex(const char *spaced)
 {
     return QByteArray::fromHex(QByteArray(spaced));
+}
+
+// The first twelve bytes as a frame, zeros where there are fewer.
+inline SettingCodec::ConfigFrame configFrame(const QByteArray &bytes)
+{
+    SettingCodec::ConfigFrame frame{};
+    for (std::size_t i = 0; i < frame.size() && qsizetype(i) < bytes.size(); ++i)
+        frame[i] = std::uint8_t(bytes.at(qsizetype(i)));
+    return frame;
 }
 
 // Printable lines with a running number, so a lost or swapped piece shows.

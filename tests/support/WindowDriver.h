@@ -1,33 +1,42 @@
 #pragma once
 
+#include "support/PtyPair.h"
 #include "support/TestBytes.h"
 #include "support/TestPlatform.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
 #include <utility>
 
 // Drives a Form1 the way an operator does: clicks, picks, reads captions,
-// and reads the log back byte for byte through "Save as".
+// and reads the log back byte for byte through "Save as". It holds the
+// recording dialogs the window reports through.
 class WindowDriver
 {
 public:
-    WindowDriver(RecordingBoxes &boxes, ScriptedSaveDialog &save) : m_boxes(boxes), m_save(save) {}
+    WindowDriver() = default;
     ~WindowDriver() { stop(); }
     WindowDriver(const WindowDriver &) = delete;
     WindowDriver &operator=(const WindowDriver &) = delete;
 
-    // A new window on the given ports, the start-up notice dismissed, and a
-    // short acknowledgement wait (one test runs the real 2500 ms).
-    void start(std::shared_ptr<QList<PortEntry>> ports, int ackWaitMs)
+    // A new window on the given ports (none: an empty catalog), the dialogs
+    // fresh and the start-up notice dismissed. The acknowledgement wait may
+    // be shortened to keep a suite quick.
+    void start(std::shared_ptr<QList<PortEntry>> ports = nullptr, int ackWaitMs = 2500)
     {
         stop();
-        m_window = new Form1(testPlatform(m_boxes, m_save, std::move(ports)));
-        m_boxes.shown.clear();
+        boxes.shown.clear();
+        boxes.whileOpen = nullptr;
+        save.answers.clear();
+        save.requests.clear();
+        m_window = new Form1(testPlatform(boxes, save, std::move(ports)));
+        boxes.shown.clear();
         transaction()->setTimeoutInterval(ackWaitMs);
     }
     void stop()
@@ -35,9 +44,23 @@ public:
         delete m_window;
         m_window = nullptr;
     }
+    // On screen and active, for what only a shown window does (focus, layout).
+    void show()
+    {
+        m_window->show();
+        QApplication::setActiveWindow(m_window);
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
+    }
 
     [[nodiscard]] Form1 *window() const { return m_window; }
-    template <typename T> T *find(const char *name) const { return m_window->findChild<T *>(name); }
+    template <typename T> T *find(const QString &name) const
+    {
+        T *w = m_window->findChild<T *>(name);
+        if (!w)
+            qWarning("no control named %s", qPrintable(name));
+        return w;
+    }
     void click(const char *name) { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
 
     void pick(const QString &number)
@@ -54,7 +77,7 @@ public:
         click("Command1");
         pick(QString::number(number));
         click("Command3");
-        QCOMPARE(m_boxes.texts(), QStringList());
+        QCOMPARE(boxes.texts(), QStringList());
         QCOMPARE(caption(), QStringLiteral("Close COM Port"));
     }
 
@@ -89,21 +112,38 @@ public:
     // taken off the record again.
     [[nodiscard]] QByteArray loggedBytes()
     {
-        const auto whileOpen = std::exchange(m_boxes.whileOpen, nullptr);
-        const qsizetype boxes = m_boxes.shown.size();
+        const auto whileOpen = std::exchange(boxes.whileOpen, nullptr);
+        const qsizetype shown = boxes.shown.size();
         const QString path = m_dir.filePath(QStringLiteral("log.txt"));
-        m_save.answers = {path};
+        save.answers = {path};
         click("CmdSave");
-        m_boxes.whileOpen = whileOpen;
-        if (m_boxes.shown.size() != boxes + 1 || m_boxes.shown.last().text != "Saved Successfully")
+        boxes.whileOpen = whileOpen;
+        if (boxes.shown.size() != shown + 1 || boxes.shown.last().text != "Saved Successfully")
             return "<save failed>";
-        m_boxes.shown.removeLast();
+        boxes.shown.removeLast();
         return TestBytes::readFile(path);
     }
 
+    RecordingBoxes boxes;
+    ScriptedSaveDialog save;
+
 private:
-    RecordingBoxes &m_boxes;
-    ScriptedSaveDialog &m_save;
     Form1 *m_window = nullptr;
     QTemporaryDir m_dir;
+};
+
+// Ports 1 to 8, of which 3 and 7 are real pseudo-terminals (the test plays
+// the dongle on their master side) and the others absent.
+struct ThreeAndSeven
+{
+    ThreeAndSeven()
+    {
+        (*ports)[2] = {three->slavePath(), QString()};
+        (*ports)[6] = {seven->slavePath(), QString()};
+    }
+    [[nodiscard]] bool isValid() const { return three->isValid() && seven->isValid(); }
+
+    std::unique_ptr<PtyPair> three = std::make_unique<PtyPair>();
+    std::unique_ptr<PtyPair> seven = std::make_unique<PtyPair>();
+    std::shared_ptr<QList<PortEntry>> ports = absentPorts(8);
 };

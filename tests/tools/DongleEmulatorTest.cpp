@@ -4,6 +4,7 @@
 #include "serial/SerialLink.h"
 #include "support/ChangingCatalog.h"
 #include "support/PtyPair.h"
+#include "support/TestBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,11 +23,7 @@ namespace {
 
 ConfigFrame frameFromHex(const char *hex)
 {
-    const QByteArray bytes = QByteArray::fromHex(hex);
-    ConfigFrame frame{};
-    for (std::size_t i = 0; i < frame.size(); ++i)
-        frame[i] = std::uint8_t(bytes.at(qsizetype(i)));
-    return frame;
+    return TestBytes::configFrame(QByteArray::fromHex(hex));
 }
 
 SettingCodec::GeneralChoices exampleChoices()
