@@ -318,6 +318,9 @@ void Form1::OnComm(const QByteArray &chunk)
 
 void Form1::OnClearData()
 {
+    // A 0x55 held for the awaited answer is received data like any other:
+    // cleared with the rest, not logged after the verdict.
+    logHeldBytes();
     m_inTurn->catchUp();
     m_log.clearData();
     Text1->syncNow();
@@ -330,9 +333,11 @@ void Form1::OnSaveAs()
         qtNameFilter(u"Text files(*.txt) | *.txt"),
         initialSaveFolder(QCoreApplication::applicationDirPath()),
     };
+    logHeldBytes();      // a 0x55 held for the awaited answer is in the file too
     m_inTurn->catchUp(); // what is due is shown before the dialog
     const QString path = m_platform.saveDialog->askFileName(request);
     // What arrived while the dialog was open goes into the file too.
+    logHeldBytes();
     m_inTurn->catchUp();
     if (path.isEmpty()) {
         showBox(QStringLiteral("Saved Failure !!"), QStringLiteral("Warning"));

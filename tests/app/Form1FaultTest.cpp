@@ -65,6 +65,8 @@ private slots:
     void verdictUnderAnotherBox();
     void floodUnderABox();
     void heldByteStaysWithItsSetting();
+    void heldByteGoesWithTheLog_data();
+    void heldByteGoesWithTheLog();
 
 private:
     void operatorReadsEveryBox();
@@ -566,6 +568,42 @@ void Form1FaultTest::heldByteStaysWithItsSetting()
     QTRY_COMPARE(ui.boxes.texts(), QStringList{QStringLiteral("Setting Fail !!")});
     QCOMPARE(ui.count(), QStringLiteral("2"));
     QCOMPARE(ui.loggedBytes(), hex("AA"));
+}
+
+void Form1FaultTest::heldByteGoesWithTheLog_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QByteArray>("logged");
+    QTest::addColumn<QByteArray>("saved");
+    QTest::addColumn<QString>("count");
+    // Clear Data empties the log of it; Save as writes it.
+    QTest::newRow("Clear Data") << "Command5" << QByteArray() << QByteArray() << "0";
+    QTest::newRow("Save as") << "CmdSave" << hex("55") << hex("55") << "1";
+}
+
+// A lone 0x55 held while the answer is awaited is received data: the log's
+// buttons take it as they take every other byte, in the wait and not after.
+void Form1FaultTest::heldByteGoesWithTheLog()
+{
+    QFETCH(QString, button);
+    QFETCH(QByteArray, logged);
+    QFETCH(QByteArray, saved);
+    QFETCH(QString, count);
+    const QString file = m_dir.filePath(QStringLiteral("held.txt"));
+    ui.save.answers = {file};
+    ui.openPort(3);
+    ui.click("Command7");
+    QTRY_COMPARE(m_rig->three->received().size(), 12);
+    QVERIFY(m_rig->three->write(hex("55")));
+    QTRY_COMPARE(link()->bytesRead(), 1);
+    QVERIFY(ui.transaction()->isWaiting());
+    ui.click(qPrintable(button));
+
+    QTRY_VERIFY(ui.boxes.texts().contains(QStringLiteral("Setting Fail !!")));
+    QCOMPARE(ui.loggedBytes(), logged);
+    QTRY_COMPARE(ui.count(), count);
+    QFile written(file);
+    QCOMPARE(written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray(), saved);
 }
 
 QTEST_MAIN(Form1FaultTest)
