@@ -45,7 +45,8 @@ QString deviceName(int number, const QString &location)
     return QStringLiteral("port %1 (%2)").arg(number).arg(location);
 }
 
-QString openFailureText(const QString &device, OpenFailure failure, const QString &systemText)
+QString openFailureText(const QString &device, OpenFailure failure, const QString &systemText,
+                        Audience audience)
 {
     QString reason;
     switch (failure) {
@@ -56,7 +57,10 @@ QString openFailureText(const QString &device, OpenFailure failure, const QStrin
         reason = QStringLiteral("permission denied");
         break;
     case OpenFailure::NoSuchDevice:
-        reason = QStringLiteral("no such device: it was unplugged or removed, run Auto Scan again");
+        reason = audience == Audience::Window
+                     ? QStringLiteral("no such device: it was unplugged or removed, run Auto Scan "
+                                      "again")
+                     : QStringLiteral("no such device: it was unplugged or removed");
         break;
     case OpenFailure::Other:
         reason = systemText;

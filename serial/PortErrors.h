@@ -47,8 +47,17 @@ enum class OpenFailure
 // "port 3 (/dev/ttyUSB0)": how messages name a device.
 [[nodiscard]] QString deviceName(int number, const QString &location);
 
+// Who reads a message: the window's operator, who may scan again, or the
+// user of a command line, who has no Auto Scan.
+enum class Audience
+{
+    Window,
+    CommandLine
+};
+
 [[nodiscard]] QString openFailureText(const QString &device, OpenFailure failure,
-                                      const QString &systemText);
+                                      const QString &systemText,
+                                      Audience audience = Audience::Window);
 [[nodiscard]] QString writeFailureText(const QString &device, const QString &systemText,
                                        bool portClosed);
 [[nodiscard]] QString lossText(const QString &device, PortError error);

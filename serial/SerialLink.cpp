@@ -108,7 +108,7 @@ ScanResult SerialLink::scan()
     return result;
 }
 
-bool SerialLink::open(int number, QString *error)
+bool SerialLink::open(int number, QString *error, PortErrors::OpenFailure *failure)
 {
     captureCatalogIfNeeded();
     const std::optional<PortEntry> entry = device(number);
@@ -124,9 +124,11 @@ bool SerialLink::open(int number, QString *error)
 
     const OpenAttempt attempt = tryOpen(*MSComm1, entry->location);
     if (!attempt.opened) {
+        if (failure)
+            *failure = attempt.failure;
         if (error) {
             *error = PortErrors::openFailureText(labelOf(number, *entry), attempt.failure,
-                                                 attempt.systemText);
+                                                 attempt.systemText, m_audience);
         }
         return false;
     }
@@ -134,6 +136,15 @@ bool SerialLink::open(int number, QString *error)
     m_location = entry->location;
     m_label = labelOf(number, *entry);
     return true;
+}
+
+void SerialLink::discardInput()
+{
+    if (!isOpen())
+        return;
+    // The port's own buffer, then the driver's.
+    MSComm1->readAll();
+    MSComm1->clear(SerialPort::Input);
 }
 
 void SerialLink::close()

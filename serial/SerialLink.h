@@ -40,7 +40,13 @@ public:
 
     // Opens a number of the last scan (closing another open port first).
     // On failure returns false and a readable reason naming the device.
-    [[nodiscard]] bool open(int number, QString *error = nullptr);
+    [[nodiscard]] bool open(int number, QString *error = nullptr,
+                            PortErrors::OpenFailure *failure = nullptr);
+    // How messages are worded (see PortErrors::Audience).
+    void setAudience(PortErrors::Audience audience) { m_audience = audience; }
+    // Drops what the line holds now, unread: bytes of an earlier exchange
+    // that must not read as the answer to the next frame.
+    void discardInput();
     void close();
 
     [[nodiscard]] bool isOpen() const override;
@@ -92,6 +98,7 @@ private:
     int m_number = 0;
     QString m_location;
     QString m_label; // how messages name the open device
+    PortErrors::Audience m_audience = PortErrors::Audience::Window;
 
     std::deque<Inbound> m_inbox;
     qsizetype m_pendingBytes = 0;

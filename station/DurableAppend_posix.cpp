@@ -11,19 +11,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-bool checkAppendable(const QString &path, QString *error)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        *error = QStringLiteral("Cannot write the report %1: %2.")
-                     .arg(path, DeviceFacts::systemErrorText(errno));
-        return false;
-    }
-    ::close(fd);
-    return true;
-}
-
 bool appendDurably(const QString &path, const QByteArray &header, const QByteArray &line,
                    QString *error)
 {
@@ -32,7 +19,11 @@ bool appendDurably(const QString &path, const QByteArray &header, const QByteArr
         *error = QStringLiteral("Cannot write the report %1: %2.").arg(path, what);
         return false;
     };
-    const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // Read access only to look at the last byte; a file we may only write
+    // to is appended to all the same.
+    int fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EACCES)
+        fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return failed(DeviceFacts::systemErrorText(errno));
     // Another station on the same file must not slip a record in between.
@@ -47,7 +38,10 @@ bool appendDurably(const QString &path, const QByteArray &header, const QByteArr
         ::close(fd);
         return failed(DeviceFacts::systemErrorText(e));
     }
-    const QByteArray whole = st.st_size == 0 ? header + line : line;
+    char last = '\n';
+    if (st.st_size > 0 && S_ISREG(st.st_mode))
+        (void)::pread(fd, &last, 1, st.st_size - 1);
+    const QByteArray whole = st.st_size == 0 ? header + line : last != '\n' ? '\n' + line : line;
     const ssize_t written = ::write(fd, whole.constData(), size_t(whole.size()));
     const int writeError = errno;
     if (written != ssize_t(whole.size())) {

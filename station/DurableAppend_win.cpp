@@ -5,16 +5,6 @@
 #include <io.h>
 #include <qt_windows.h>
 
-bool checkAppendable(const QString &path, QString *error)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        *error = QStringLiteral("Cannot write the report %1: %2.").arg(path, file.errorString());
-        return false;
-    }
-    return true;
-}
-
 bool appendDurably(const QString &path, const QByteArray &header, const QByteArray &line,
                    QString *error)
 {

@@ -9,14 +9,27 @@ enum Code : int
     kNoAcknowledgement = 1,
     kUsageError = 2,
     kPortError = 3,
+    // The report could not be written: a unit may lack its record.
+    kReportError = 4,
 };
 
-// The worse of two statuses: a port error over a missing acknowledgement
-// over success.
+// The worse of two statuses: a report that failed over a port error over a
+// missing acknowledgement over success.
 [[nodiscard]] constexpr int worse(int a, int b)
 {
     const auto rank = [](int code) {
-        return code == kPortError ? 3 : code == kNoAcknowledgement ? 2 : code == 0 ? 0 : 1;
+        switch (code) {
+        case kAcknowledged:
+            return 0;
+        case kNoAcknowledgement:
+            return 2;
+        case kPortError:
+            return 3;
+        case kReportError:
+            return 4;
+        default:
+            return 1;
+        }
     };
     return rank(a) >= rank(b) ? a : b;
 }

@@ -2,12 +2,34 @@
 
 #include "station/ExitStatus.h"
 
+#include <Version.h>
+
 #include <QCryptographicHash>
 #include <QFileInfo>
 #include <QHash>
 #include <QSysInfo>
+#include <QUuid>
 
 #include <algorithm>
+
+namespace {
+
+const QString kNotConfigured = QStringLiteral("not-configured");
+
+RunIdentity identityOf(const RunPlan &plan)
+{
+    return {.version = QLatin1String(kVantrelVersion),
+            .station = plan.stationName.isEmpty() ? QSysInfo::machineHostName() : plan.stationName,
+            .operatorName = plan.operatorName,
+            .lot = plan.lot,
+            .runId = QUuid::createUuid().toString(QUuid::WithoutBraces),
+            .profile = plan.profilePath.isEmpty() ? QString()
+                                                  : QFileInfo(plan.profilePath).absoluteFilePath(),
+            .settingsSha256 = QString::fromLatin1(
+                QCryptographicHash::hash(plan.settingsText, QCryptographicHash::Sha256).toHex())};
+}
+
+} // namespace
 
 QString resultName(UnitExchange::Outcome::Result result)
 {
@@ -20,8 +42,17 @@ QString resultName(UnitExchange::Outcome::Result result)
         return QStringLiteral("wrong-answer");
     case UnitExchange::Outcome::Result::PortError:
         return QStringLiteral("port-error");
+    case UnitExchange::Outcome::Result::Busy:
+        return QStringLiteral("busy");
     }
     return {};
+}
+
+QString unitName(const PortEntry &unit)
+{
+    return unit.serialNumber.isEmpty()
+               ? unit.location
+               : QStringLiteral("%1 (%2)").arg(unit.serialNumber, unit.location);
 }
 
 QList<PortEntry> describedDevices(const QStringList &devices, bool withIdentity)
@@ -38,37 +69,80 @@ QList<PortEntry> describedDevices(const QStringList &devices, bool withIdentity)
     return described;
 }
 
-ProductionRun::ProductionRun(const RunPlan &plan, Console console, QObject *parent)
-    : QObject(parent), m_plan(plan), m_console(console),
-      m_profile(plan.profilePath.isEmpty() ? QString()
-                                           : QFileInfo(plan.profilePath).absoluteFilePath()),
-      m_settingsSha256(QString::fromLatin1(
-          QCryptographicHash::hash(plan.settingsText, QCryptographicHash::Sha256).toHex()))
+ProductionRun::ProductionRun(const RunPlan &plan, Kind kind, Console console, QObject *parent)
+    : QObject(parent), m_plan(plan), m_kind(kind), m_console(console)
 {
     if (!plan.reportPath.isEmpty())
-        m_report.emplace(plan.reportPath);
+        m_report.emplace(plan.reportPath, identityOf(plan));
 }
 
 ProductionRun::~ProductionRun() = default;
 
+bool ProductionRun::begin()
+{
+    QString error;
+    if (!m_report || m_report->begin(QDateTime::currentDateTime(), &error))
+        return true;
+    m_reportBroken = true;
+    m_exitCode = ExitStatus::kReportError;
+    m_console.complain(error);
+    m_console.complain(QStringLiteral("nothing was configured: no unit is configured without "
+                                      "its record."));
+    return false;
+}
+
+bool ProductionRun::record(const UnitRecord &record)
+{
+    if (!m_report)
+        return true;
+    QString error;
+    if (!m_reportBroken && m_report->append(record, &error))
+        return true;
+    if (!m_reportBroken) {
+        m_reportBroken = true;
+        m_exitCode = ExitStatus::worse(m_exitCode, ExitStatus::kReportError);
+        m_console.complain(error);
+        m_console.complain(QStringLiteral("no more units are configured: each needs its record "
+                                          "first."));
+        // Not from inside the caller, which may be in the middle of a unit.
+        QMetaObject::invokeMethod(this, &ProductionRun::reportFailed, Qt::QueuedConnection);
+    }
+    return false;
+}
+
 void ProductionRun::configure(const PortEntry &unit)
 {
-    if (m_stopped)
-        return;
-    QString error;
-    if (m_report && !m_report->check(&error)) {
-        // Not from inside the caller, which may still be setting up.
-        QMetaObject::invokeMethod(
-            this, [this, error] { stopForReport(error); }, Qt::QueuedConnection);
-        m_stopped = true;
+    const int seq = ++m_lastSeq;
+    UnitRecord started;
+    started.kind = UnitRecord::Kind::Started;
+    started.time = QDateTime::currentDateTime();
+    started.seq = seq;
+    started.unit = unit;
+    if (m_reportBroken || !record(started)) {
+        tally(unit, kNotConfigured, QStringLiteral("Not configured !!"), ExitStatus::kReportError,
+              false);
+        emit unitEnded();
         return;
     }
     auto exchange = std::make_unique<UnitExchange>(m_plan, unit.location, m_console, false);
     UnitExchange *raw = exchange.get();
     connect(raw, &UnitExchange::finished, this,
             [this, raw](int exitCode) { onFinished(raw, exitCode); });
-    m_units.push_back({unit, QDateTime::currentDateTime(), std::move(exchange)});
+    m_units.push_back({unit, seq, std::move(exchange)});
     raw->start();
+}
+
+void ProductionRun::notConfigured(const PortEntry &unit, const QString &reason)
+{
+    UnitRecord result;
+    result.time = QDateTime::currentDateTime();
+    result.seq = ++m_lastSeq;
+    result.unit = unit;
+    result.result = kNotConfigured;
+    result.reason = reason;
+    const bool recorded = record(result);
+    tally(unit, kNotConfigured, QStringLiteral("Not configured !!"), ExitStatus::kNoAcknowledgement,
+          recorded);
 }
 
 bool ProductionRun::isRunning(const QString &location) const
@@ -77,21 +151,19 @@ bool ProductionRun::isRunning(const QString &location) const
                        [&location](const Unit &unit) { return unit.entry.location == location; });
 }
 
-UnitRecord ProductionRun::recordOf(const Unit &unit) const
+UnitRecord ProductionRun::resultOf(const Unit &unit) const
 {
     const UnitExchange::Outcome &outcome = unit.exchange->outcome();
-    return {.started = unit.started,
-            .host = QSysInfo::machineHostName(),
-            .device = unit.entry.location,
-            .byId = unit.entry.byId,
-            .serialNumber = unit.entry.serialNumber,
-            .profile = m_profile,
-            .settingsSha256 = m_settingsSha256,
-            .sent = outcome.sent,
-            .received = outcome.received,
-            .result = resultName(outcome.result),
-            .reason = outcome.reason,
-            .elapsedMs = outcome.elapsedMs};
+    UnitRecord result;
+    result.time = QDateTime::currentDateTime();
+    result.seq = unit.seq;
+    result.unit = unit.entry;
+    result.sent = outcome.sent;
+    result.received = outcome.received;
+    result.result = resultName(outcome.result);
+    result.reason = outcome.reason;
+    result.elapsedMs = outcome.elapsedMs;
+    return result;
 }
 
 void ProductionRun::onFinished(UnitExchange *exchange, int exitCode)
@@ -99,56 +171,67 @@ void ProductionRun::onFinished(UnitExchange *exchange, int exitCode)
     const auto it = std::find_if(m_units.begin(), m_units.end(), [exchange](const Unit &unit) {
         return unit.exchange.get() == exchange;
     });
-    if (m_stopped || it == m_units.end())
+    if (it == m_units.end())
         return;
-    const UnitRecord record = recordOf(*it);
-    const UnitExchange::Outcome::Result result = exchange->outcome().result;
+    const UnitRecord result = resultOf(*it);
+    const UnitExchange::Outcome::Result kind = exchange->outcome().result;
     // The exchange is inside its own signal: it goes from the event loop.
     it->exchange.release()->deleteLater();
     m_units.erase(it);
 
-    QString error;
-    if (m_report && !m_report->append(record, &error)) {
-        m_stopped = true;
-        stopForReport(error);
-        return;
-    }
-
-    const char *line = result == UnitExchange::Outcome::Result::Ok          ? "Setting OK !!"
-                       : result == UnitExchange::Outcome::Result::PortError ? "Port error !!"
-                                                                            : "Setting Fail !!";
-    m_console.say(QStringLiteral("%1: %2").arg(record.device, QLatin1String(line)));
-    ++m_tally[record.result];
-    m_exitCode = ExitStatus::worse(m_exitCode, exitCode);
+    const bool recorded = record(result);
+    const char *line = kind == UnitExchange::Outcome::Result::Ok          ? "Setting OK !!"
+                       : kind == UnitExchange::Outcome::Result::PortError ? "Port error !!"
+                       : kind == UnitExchange::Outcome::Result::Busy      ? "Busy !!"
+                                                                          : "Setting Fail !!";
+    // A unit another program holds is that program's unit at a station.
+    if (kind == UnitExchange::Outcome::Result::Busy && m_kind == Kind::Station)
+        exitCode = ExitStatus::kNoAcknowledgement;
+    tally(result.unit, result.result, QLatin1String(line), exitCode, recorded);
     emit unitEnded();
 }
 
-void ProductionRun::stopForReport(const QString &error)
+void ProductionRun::tally(const PortEntry &unit, const QString &result, const QString &line,
+                          int exitCode, bool recorded)
 {
-    m_console.complain(error);
-    m_console.complain(QStringLiteral("stopped: no unit is configured without its record."));
-    // Dropping an exchange closes its port; those units get no record.
-    m_units.clear();
-    m_exitCode = ExitStatus::kPortError;
-    emit reportFailed();
+    m_console.say(QStringLiteral("%1: %2").arg(unitName(unit), line));
+    if (m_report && !recorded && result != kNotConfigured) {
+        ++m_notRecorded;
+        m_console.complain(
+            QStringLiteral("configured, not recorded: %1, serial number %2: %3")
+                .arg(unit.location,
+                     unit.serialNumber.isEmpty() ? QStringLiteral("unknown") : unit.serialNumber,
+                     result));
+    }
+    ++m_tally[result];
+    m_exitCode = ExitStatus::worse(m_exitCode, exitCode);
 }
 
 QString ProductionRun::summary() const
 {
     int total = 0;
     QStringList failures;
+    const QStringList apart{QStringLiteral("ok"), QStringLiteral("busy"), kNotConfigured};
     for (auto it = m_tally.begin(); it != m_tally.end(); ++it) {
         total += it.value();
-        if (it.key() != QLatin1String("ok"))
+        if (!apart.contains(it.key()))
             failures << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
     }
     const int ok = m_tally.value(QStringLiteral("ok"));
+    const int busy = m_tally.value(QStringLiteral("busy"));
+    const int notConfigured = m_tally.value(kNotConfigured);
     QString text = QStringLiteral("%1 unit%2: %3 acknowledged, %4 failed")
                        .arg(total)
                        .arg(total == 1 ? "" : "s")
                        .arg(ok)
-                       .arg(total - ok);
+                       .arg(total - ok - busy - notConfigured);
     if (!failures.isEmpty())
         text += QStringLiteral(" (%1)").arg(failures.join(QStringLiteral(", ")));
+    if (busy > 0)
+        text += QStringLiteral(", %1 busy").arg(busy);
+    if (notConfigured > 0)
+        text += QStringLiteral(", %1 not configured").arg(notConfigured);
+    if (m_notRecorded > 0)
+        text += QStringLiteral("; %1 configured, not recorded").arg(m_notRecorded);
     return text + QLatin1Char('.');
 }

@@ -13,23 +13,38 @@
 #include <optional>
 
 // Configures units concurrently, each through its own link and transaction
-// on this one thread, writes each unit's record to the report before its
-// result line, and keeps the tally. Shared by the batch of devices named on
+// on this one thread, and keeps the tally. With a report, no unit is sent a
+// byte before its "started" record is on the disk, and its result record
+// follows before its result line. Shared by the batch of devices named on
 // the command line and by the station.
 class ProductionRun final : public QObject
 {
     Q_OBJECT
 
 public:
-    ProductionRun(const RunPlan &plan, Console console, QObject *parent = nullptr);
+    enum class Kind
+    {
+        Batch,  // devices named on the command line: one busy is a port error
+        Station // units as they come: one busy is another program's unit
+    };
+
+    ProductionRun(const RunPlan &plan, Kind kind, Console console, QObject *parent = nullptr);
     ~ProductionRun() override;
 
-    // Starts one unit; its result comes as unitEnded(). Nothing is sent
-    // when the report cannot be opened: reportFailed() comes instead.
+    // Proves the report writable with the run's station record. False (and
+    // the reason already told) when it is not: nothing may be configured.
+    [[nodiscard]] bool begin();
+
+    // Starts one unit; its result comes as unitEnded(). A unit whose started
+    // record cannot be written is not touched: reportFailed() comes instead.
     void configure(const PortEntry &unit);
+    // A unit that will not be configured (the station stopped while it
+    // settled): a line and a record saying why.
+    void notConfigured(const PortEntry &unit, const QString &reason);
 
     [[nodiscard]] int running() const { return int(m_units.size()); }
     [[nodiscard]] bool isRunning(const QString &location) const;
+    [[nodiscard]] bool reportBroken() const { return m_reportBroken; }
     // The worst exit status so far (0 before any unit ended).
     [[nodiscard]] int exitCode() const { return m_exitCode; }
     // "3 units: 2 acknowledged, 1 failed (no-answer 1)."
@@ -37,37 +52,45 @@ public:
 
 signals:
     void unitEnded();
-    // The report could not be written: every unit still running was
-    // dropped and nothing more may be configured.
+    // The report could not be written: no unit more is configured, those
+    // under way end without their result records.
     void reportFailed();
 
 private:
     struct Unit
     {
         PortEntry entry;
-        QDateTime started;
+        int seq = 0;
         std::unique_ptr<UnitExchange> exchange;
     };
 
     void onFinished(UnitExchange *exchange, int exitCode);
-    void stopForReport(const QString &error);
-    [[nodiscard]] UnitRecord recordOf(const Unit &unit) const;
+    // False when the report failed (now or before).
+    bool record(const UnitRecord &record);
+    void tally(const PortEntry &unit, const QString &result, const QString &line, int exitCode,
+               bool recorded);
+    [[nodiscard]] UnitRecord resultOf(const Unit &unit) const;
 
     RunPlan m_plan;
+    Kind m_kind;
     Console m_console;
     std::optional<UnitReport> m_report;
-    QString m_profile;
-    QString m_settingsSha256;
+    bool m_reportBroken = false;
     std::vector<Unit> m_units;
+    int m_lastSeq = 0;
     QMap<QString, int> m_tally; // by result
+    int m_notRecorded = 0;
     int m_exitCode = 0;
-    bool m_stopped = false;
 };
 
 // The devices named for a batch as the report names them: with their by-id
-// name, serial number and USB ids from the system's catalog when withIdentity
-// (reading the catalog walks every tty in sysfs), else just the path.
+// and by-path names, serial number and USB ids from the system's catalog when
+// withIdentity (reading the catalog walks every tty in sysfs), else just the
+// path.
 [[nodiscard]] QList<PortEntry> describedDevices(const QStringList &devices, bool withIdentity);
 
-// "ok", "no-answer", "wrong-answer", "port-error"
+// How lines name a unit: by its serial number when it has one.
+[[nodiscard]] QString unitName(const PortEntry &unit);
+
+// "ok", "no-answer", "wrong-answer", "port-error", "busy"
 [[nodiscard]] QString resultName(UnitExchange::Outcome::Result result);

@@ -40,8 +40,14 @@ struct RunPlan
     QString profilePath; // or empty
     QString reportPath;  // or empty
 
+    // Who and what the records name.
+    QString stationName; // empty: the host name
+    QString operatorName;
+    QString lot; // work order or lot
+
     // Station
     bool includePresent = false;
-    QString match;
+    QString match;         // empty only with matchAny
+    bool matchAny = false; // every serial device that appears
     int settleMs = kDefaultSettleMs;
 };

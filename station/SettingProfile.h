@@ -33,6 +33,11 @@ struct Read
 // The file's text for settings in the order given.
 [[nodiscard]] QByteArray text(const QList<std::pair<QString, QString>> &settings);
 
+// Text from a file as an error quotes it: in double quotes, at most 80
+// characters, control characters escaped (\x0d), so that a binary file or
+// a huge line does not flood the terminal.
+[[nodiscard]] QString quoted(const QString &text);
+
 // Replaces the file as a whole; false and the reason when it cannot.
 [[nodiscard]] bool write(const QString &path, const QByteArray &text, QString *error);
 

@@ -5,12 +5,18 @@
 
 #include <QTimer>
 
+#include <utility>
+
 Station::Station(const RunPlan &plan, DeviceSources sources, Console console, QObject *parent)
     : QObject(parent), m_plan(plan), m_console(console), m_sources(std::move(sources)),
-      m_run(plan, console)
+      m_run(plan, ProductionRun::Kind::Station, console)
 {
     connect(&m_run, &ProductionRun::unitEnded, this, &Station::endIfIdle);
-    connect(&m_run, &ProductionRun::reportFailed, this, [this] { end(ExitStatus::kPortError); });
+    connect(&m_run, &ProductionRun::reportFailed, this, [this] {
+        m_stopping = true;
+        stopWatching(QStringLiteral("The report could not be written; nothing was sent."));
+        endIfIdle();
+    });
 }
 
 Station::~Station() = default;
@@ -22,6 +28,10 @@ void Station::start()
         [this] {
             if (m_stopping)
                 return;
+            if (!m_run.begin()) {
+                end(m_run.exitCode());
+                return;
+            }
             m_watcher = new DeviceWatcher(std::move(m_sources), this);
             connect(m_watcher, &DeviceWatcher::appeared, this, &Station::onAppeared);
             connect(m_watcher, &DeviceWatcher::vanished, this, &Station::onVanished);
@@ -45,7 +55,8 @@ void Station::stop()
     if (m_stopping)
         return;
     m_stopping = true;
-    stopWatching();
+    stopWatching(QStringLiteral("The station was stopped while the unit settled; nothing was "
+                                "sent."));
     if (m_run.running() > 0) {
         m_console.complain(
             QStringLiteral("stopping once the %1 unit(s) under way ended.").arg(m_run.running()));
@@ -53,37 +64,52 @@ void Station::stop()
     endIfIdle();
 }
 
-void Station::stopWatching()
+void Station::stopWatching(const QString &why)
 {
     delete m_watcher;
     m_watcher = nullptr;
-    qDeleteAll(m_settling);
-    m_settling.clear();
+    const QHash<QString, Settling> settling = std::exchange(m_settling, {});
+    for (const Settling &unit : settling) {
+        delete unit.timer;
+        m_run.notConfigured(unit.device, why);
+    }
+}
+
+bool Station::matches(const PortEntry &device)
+{
+    if (m_plan.matchAny || matchesDevice(device, m_plan.match))
+        return true;
+    if (m_plan.verbose && !m_named.contains(device.stableName())) {
+        m_named.insert(device.stableName());
+        m_console.complain(QStringLiteral("%1 does not match \"%2\"; left alone.")
+                               .arg(unitName(device), m_plan.match));
+    }
+    return false;
 }
 
 void Station::onAppeared(const PortEntry &device)
 {
-    if (m_stopping || !matchesDevice(device, m_plan.match) ||
-        m_settling.contains(device.location) || m_run.isRunning(device.location))
+    if (m_stopping || !matches(device) || m_settling.contains(device.location) ||
+        m_run.isRunning(device.location))
         return;
     // A dongle needs a moment to boot before it listens.
     auto *timer = new QTimer(this);
     timer->setSingleShot(true);
     connect(timer, &QTimer::timeout, this,
             [this, location = device.location] { onSettled(location); });
-    m_settling.insert(device.location, timer);
+    m_settling.insert(device.location, {device, timer});
     timer->start(m_plan.settleMs);
 }
 
 void Station::onVanished(const QString &location)
 {
     // Gone before it was due: nothing was sent, so there is nothing to record.
-    delete m_settling.take(location);
+    delete m_settling.take(location).timer;
 }
 
 void Station::onSettled(const QString &location)
 {
-    m_settling.take(location)->deleteLater();
+    m_settling.take(location).timer->deleteLater();
     // The watcher's latest entry: a rescan meanwhile may have found its
     // by-id link.
     const std::optional<PortEntry> device = m_watcher->find(location);
@@ -102,7 +128,7 @@ void Station::end(int exitCode)
     if (m_ended)
         return;
     m_ended = true;
-    stopWatching();
+    stopWatching(QStringLiteral("The station ended while the unit settled; nothing was sent."));
     m_console.say(QStringLiteral("Station stopped. %1").arg(m_run.summary()));
     emit finished(exitCode);
 }

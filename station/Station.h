@@ -5,13 +5,16 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 
 class DeviceWatcher;
 class QTimer;
 
-// vantrel-set --watch: configures each serial device that appears, once,
-// a settling time after it appeared, until stop(); then it lets the units
-// under way end, prints the tally and finishes with the worst exit status.
+// vantrel-set --watch: configures each serial device that appears and is
+// matched, once, a settling time after it appeared, until stop(); then it
+// lets the units under way end, prints the tally and finishes with the worst
+// exit status. With a report it first proves the report writable, and stops
+// taking units when the report fails.
 class Station final : public QObject
 {
     Q_OBJECT
@@ -32,10 +35,18 @@ signals:
     void finished(int exitCode);
 
 private:
+    struct Settling
+    {
+        PortEntry device;
+        QTimer *timer = nullptr;
+    };
+
+    [[nodiscard]] bool matches(const PortEntry &device);
     void onAppeared(const PortEntry &device);
     void onVanished(const QString &location);
     void onSettled(const QString &location);
-    void stopWatching();
+    // Stops watching; units still settling are told as not configured.
+    void stopWatching(const QString &why);
     void endIfIdle();
     void end(int exitCode);
 
@@ -44,7 +55,8 @@ private:
     DeviceSources m_sources; // until start() hands them to the watcher
     ProductionRun m_run;
     DeviceWatcher *m_watcher = nullptr;
-    QHash<QString, QTimer *> m_settling;
+    QHash<QString, Settling> m_settling; // by location
+    QSet<QString> m_named;               // devices told as not matched
     bool m_stopping = false;
     bool m_ended = false;
 };

@@ -47,11 +47,18 @@ void UnitExchange::start()
             connect(m_transaction.get(), &SettingTransaction::timedOut, this,
                     &UnitExchange::onTimedOut);
 
+            m_link->setAudience(PortErrors::Audience::CommandLine);
             QString error;
-            if (!m_link->open(kPortNumber, &error)) {
-                fail(Outcome::Result::PortError, openFailure(error), ExitStatus::kPortError);
+            PortErrors::OpenFailure failure = PortErrors::OpenFailure::Other;
+            if (!m_link->open(kPortNumber, &error, &failure)) {
+                fail(failure == PortErrors::OpenFailure::Busy ? Outcome::Result::Busy
+                                                              : Outcome::Result::PortError,
+                     openFailure(error), ExitStatus::kPortError);
                 return;
             }
+            // Only what answers this run's frames counts: a late answer to an
+            // earlier exchange may be waiting in the line.
+            m_link->discardInput();
             sendNext();
         },
         Qt::QueuedConnection);
@@ -150,8 +157,10 @@ void UnitExchange::finish(int exitCode)
 
 void UnitExchange::trace(const QString &line)
 {
-    if (m_plan.verbose)
-        m_console.trace(line);
+    if (!m_plan.verbose)
+        return;
+    // Among several devices, each line says whose it is.
+    m_console.trace(m_frameLines ? line : QStringLiteral("%1: %2").arg(m_device, line));
 }
 
 QString UnitExchange::openFailure(const QString &linkError) const

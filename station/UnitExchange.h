@@ -31,6 +31,7 @@ public:
             NoAnswer,    // nothing at all came back in the wait
             WrongAnswer, // bytes came back, but no acknowledgement
             PortError,
+            Busy, // another program holds the device: nothing was sent
         };
         Result result = Result::Ok;
         QString reason; // empty when acknowledged

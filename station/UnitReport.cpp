@@ -2,34 +2,78 @@
 
 #include "station/DurableAppend.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <optional>
+
 namespace {
 
-constexpr const char *kFields[] = {"time",          "host",    "device",          "by_id",
-                                   "serial_number", "profile", "settings_sha256", "sent",
-                                   "received",      "result",  "reason",          "ms"};
+constexpr const char *kFields[] = {
+    "kind",    "time",          "version", "station",         "operator", "lot",
+    "run_id",  "seq",           "device",  "by_id",           "by_path",  "vid_pid",
+    "product", "serial_number", "profile", "settings_sha256", "sent",     "received",
+    "result",  "reason",        "ms"};
 
-QStringList values(const UnitRecord &r)
+QString kindName(UnitRecord::Kind kind)
+{
+    switch (kind) {
+    case UnitRecord::Kind::Station:
+        return QStringLiteral("station");
+    case UnitRecord::Kind::Started:
+        return QStringLiteral("started");
+    case UnitRecord::Kind::Result:
+        break;
+    }
+    return QStringLiteral("result");
+}
+
+// The file's first line without its line end: empty for a new or empty
+// file, nullopt (and why) when it cannot be read.
+std::optional<QByteArray> firstLine(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.exists())
+        return QByteArray();
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("Cannot read the report %1: %2.").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    QByteArray line = file.readLine(4096);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return line;
+}
+
+QStringList values(const RunIdentity &run, const UnitRecord &r)
 {
     QStringList sent;
     for (const QByteArray &frame : r.sent)
         sent << QString::fromLatin1(frame.toHex());
     // With its zone, so that records of stations in other places compare.
-    const QDateTime started = r.started.toOffsetFromUtc(r.started.offsetFromUtc());
-    return {started.toString(Qt::ISODateWithMs),
-            r.host,
-            r.device,
-            r.byId,
-            r.serialNumber,
-            r.profile,
-            r.settingsSha256,
+    const QDateTime time = r.time.toOffsetFromUtc(r.time.offsetFromUtc());
+    return {kindName(r.kind),
+            time.toString(Qt::ISODateWithMs),
+            run.version,
+            run.station,
+            run.operatorName,
+            run.lot,
+            run.runId,
+            QString::number(r.seq),
+            r.unit.location,
+            r.unit.byId,
+            r.unit.byPath,
+            r.unit.vidPid(),
+            r.unit.description,
+            r.unit.serialNumber,
+            run.profile,
+            run.settingsSha256,
             sent.join(QLatin1Char(' ')),
             QString::fromLatin1(r.received.toHex()),
             r.result,
             r.reason,
-            QString::number(r.elapsedMs)};
+            r.elapsedMs < 0 ? QString() : QString::number(r.elapsedMs)};
 }
 
 // RFC 4180 quoting; a reason's line breaks become "; " so that one record
@@ -48,9 +92,14 @@ QByteArray csvField(QString value)
 
 } // namespace
 
-UnitReport::UnitReport(QString path)
-    : m_path(std::move(path)), m_json(m_path.endsWith(QLatin1String(".jsonl")))
+UnitReport::UnitReport(QString path, RunIdentity identity)
+    : m_path(std::move(path)), m_identity(std::move(identity)), m_json(isJsonLines(m_path))
 {
+}
+
+bool UnitReport::isJsonLines(const QString &path)
+{
+    return path.endsWith(QLatin1String(".jsonl"), Qt::CaseInsensitive);
 }
 
 QByteArray UnitReport::csvHeader()
@@ -63,17 +112,25 @@ QByteArray UnitReport::csvHeader()
 
 QByteArray UnitReport::line(const UnitRecord &record) const
 {
-    const QStringList fields = values(record);
+    const QStringList fields = values(m_identity, record);
     if (m_json) {
         // Written by hand to keep the fields in the CSV's order; Qt's JSON
-        // escapes each string.
+        // escapes each string. Numbers stay numbers.
         QByteArrayList members;
-        for (qsizetype i = 0; i + 1 < fields.size(); ++i) {
-            const QByteArray quoted =
-                QJsonDocument(QJsonArray{fields.at(i)}).toJson(QJsonDocument::Compact);
-            members << '"' + QByteArray(kFields[i]) + "\":" + quoted.mid(1, quoted.size() - 2);
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            const QByteArray name = kFields[i];
+            QByteArray value;
+            if (name == "seq") {
+                value = fields.at(i).toLatin1();
+            } else if (name == "ms") {
+                value = fields.at(i).isEmpty() ? QByteArray("null") : fields.at(i).toLatin1();
+            } else {
+                const QByteArray quoted =
+                    QJsonDocument(QJsonArray{fields.at(i)}).toJson(QJsonDocument::Compact);
+                value = quoted.mid(1, quoted.size() - 2);
+            }
+            members << '"' + name + "\":" + value;
         }
-        members << "\"ms\":" + QByteArray::number(record.elapsedMs);
         return '{' + members.join(',') + "}\n";
     }
     QByteArrayList out;
@@ -82,9 +139,24 @@ QByteArray UnitReport::line(const UnitRecord &record) const
     return out.join(',') + '\n';
 }
 
-bool UnitReport::check(QString *error) const
+bool UnitReport::begin(const QDateTime &started, QString *error)
 {
-    return checkAppendable(m_path, error);
+    if (!m_json) {
+        // Records under another header would be read with the wrong names.
+        const std::optional<QByteArray> first = firstLine(m_path, error);
+        if (!first)
+            return false;
+        if (!first->isEmpty() && *first + '\n' != csvHeader()) {
+            *error = QStringLiteral("The report %1 has another header (\"%2\"); name a new "
+                                    "report file.")
+                         .arg(m_path, QString::fromUtf8(first->left(80)));
+            return false;
+        }
+    }
+    UnitRecord record;
+    record.kind = UnitRecord::Kind::Station;
+    record.time = started;
+    return append(record, error);
 }
 
 bool UnitReport::append(const UnitRecord &record, QString *error)

@@ -1,41 +1,64 @@
 #pragma once
 
+#include "serial/PortCatalog.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
 
-// One configured unit, as the production report keeps it.
+// What every record of one run says of the run: which software, station,
+// operator and lot, and which settings.
+struct RunIdentity
+{
+    QString version;
+    QString station;
+    QString operatorName;
+    QString lot;
+    QString runId;
+    QString profile; // absolute path, or empty
+    QString settingsSha256;
+};
+
+// One line of the report. A run writes a "station" record before it waits
+// for any unit; each unit then gets a "started" record before it is sent its
+// first byte, and a "result" record when it ended.
 struct UnitRecord
 {
-    QDateTime started;
-    QString host;
-    QString device;
-    QString byId;
-    QString serialNumber;
-    QString profile;
-    QString settingsSha256;
+    enum class Kind
+    {
+        Station,
+        Started,
+        Result
+    };
+    Kind kind = Kind::Result;
+    QDateTime time;
+    int seq = 0; // the unit's number in the run; 0 for the station record
+    PortEntry unit;
     QList<QByteArray> sent;
     QByteArray received;
-    QString result; // ok, no-answer, wrong-answer, port-error
+    QString result; // ok, no-answer, wrong-answer, port-error, busy, not-configured
     QString reason;
-    qint64 elapsedMs = 0;
+    qint64 elapsedMs = -1; // results only
 };
 
 // The report file of a production run: CSV with a header line when the file
-// is new, or JSON Lines when its name ends in ".jsonl". Each record goes to
-// the file in one append and is on the disk before append() returns, so a
-// record is there whole or not at all, whenever the program is stopped.
+// is new, or JSON Lines when its name ends in ".jsonl" (in any case). Each
+// record goes to the file in one append and is on the disk before append()
+// returns, so a record is there whole or not at all, whenever the program is
+// stopped.
 class UnitReport
 {
 public:
-    explicit UnitReport(QString path);
+    UnitReport(QString path, RunIdentity identity);
 
     [[nodiscard]] QString path() const { return m_path; }
+    [[nodiscard]] const RunIdentity &identity() const { return m_identity; }
 
-    // Whether the file can be opened for appending (and is made if new), so
-    // that no unit is configured when its record could not be kept.
-    [[nodiscard]] bool check(QString *error) const;
+    // Proves the report writable by writing the run's station record, after
+    // checking that a CSV file being appended to has our header. False and
+    // the reason when it is not, before any unit.
+    [[nodiscard]] bool begin(const QDateTime &started, QString *error);
 
     // False and the reason when the record could not be written whole.
     [[nodiscard]] bool append(const UnitRecord &record, QString *error);
@@ -43,8 +66,10 @@ public:
     // The record as one line, newline included.
     [[nodiscard]] QByteArray line(const UnitRecord &record) const;
     [[nodiscard]] static QByteArray csvHeader();
+    [[nodiscard]] static bool isJsonLines(const QString &path);
 
 private:
     QString m_path;
+    RunIdentity m_identity;
     bool m_json;
 };

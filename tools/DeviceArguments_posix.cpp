@@ -1,5 +1,7 @@
 #include "tools/DeviceArguments.h"
 
+#include <QFileInfo>
+
 namespace SetArguments {
 
 QString deviceExample()
@@ -14,8 +16,12 @@ QString deviceAbout()
 
 QString deviceOf(const QString &argument)
 {
-    // As the serial port class reads a bare port name.
-    return argument.contains(QLatin1Char('/')) ? argument : QStringLiteral("/dev/") + argument;
+    // A bare name is a device in /dev, as the serial port class reads it; a
+    // path is a path, relative to where the program runs (the port class
+    // would read "run/x" as "/dev/run/x").
+    if (!argument.contains(QLatin1Char('/')))
+        return QStringLiteral("/dev/") + argument;
+    return QFileInfo(argument).absoluteFilePath();
 }
 
 } // namespace SetArguments

@@ -160,17 +160,24 @@ QString helpText()
     help.blank();
     help.paragraph(QStringLiteral(
         "Several devices are set at the same time, each with its own wait, and each ends with "
-        "one line \"DEVICE: Setting OK !!\", \"DEVICE: Setting Fail !!\" or \"DEVICE: Port "
-        "error !!\"; the exit status is the worst of them. A device named twice is refused."));
+        "one line \"UNIT: Setting OK !!\", \"UNIT: Setting Fail !!\", \"UNIT: Port error !!\", "
+        "\"UNIT: Busy !!\" (another program holds it) or \"UNIT: Not configured !!\"; UNIT is "
+        "the device, after the unit's serial number when it has one. The exit status is the "
+        "worst of them. A device named twice is refused. A station ends with a summary."));
     help.blank();
     help.heading(QStringLiteral("Exit status:"));
     const std::pair<const char *, const char *> statuses[] = {
-        {"0", "Every frame acknowledged: \"Setting OK !!\" on stdout for each."},
+        {"0", "Every frame acknowledged: \"Setting OK !!\" on stdout for each (a station: "
+              "every unit that came)."},
         {"1", "No acknowledgement within the wait: \"Setting Fail !!\" on stdout, the reason "
-              "on stderr."},
+              "on stderr. A station: also a unit busy or not configured when it was stopped."},
         {"2", "Usage error or a value out of range; nothing was sent."},
-        {"3", "Port error: the device could not be opened or written, or it was lost; or the "
-              "report or profile could not be written."},
+        {"3", "Port error: the device could not be opened (also when busy, for a device named "
+              "on the command line) or written, or it was lost; or the profile could not be "
+              "written."},
+        {"4", "The report could not be written. At start nothing is sent; later no unit more "
+              "is, and the units under way end and are listed as \"configured, not "
+              "recorded\"."},
     };
     for (const auto &[status, meaning] : statuses)
         help.entry(QLatin1String(status), words(meaning), kStatusColumn);

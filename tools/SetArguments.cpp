@@ -4,6 +4,7 @@
 #include "tools/SettingResolver.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 #include <tuple>
 
@@ -53,8 +54,12 @@ QString readRunOptions(const QCommandLineParser &parser, Plan &plan)
     }
     plan.verbose = parser.isSet(QStringLiteral("verbose"));
     plan.reportPath = parser.value(QStringLiteral("report"));
+    plan.stationName = parser.value(QStringLiteral("station"));
+    plan.operatorName = parser.value(QStringLiteral("operator"));
+    plan.lot = parser.value(QStringLiteral("lot"));
     plan.includePresent = parser.isSet(QStringLiteral("include-present"));
     plan.match = parser.value(QStringLiteral("match"));
+    plan.matchAny = parser.isSet(QStringLiteral("match-any"));
     plan.saveProfilePath = parser.value(QStringLiteral("save-profile"));
     plan.action = parser.isSet(QStringLiteral("dry-run"))        ? Action::DryRun
                   : parser.isSet(QStringLiteral("save-profile")) ? Action::SaveProfile
@@ -64,23 +69,55 @@ QString readRunOptions(const QCommandLineParser &parser, Plan &plan)
 }
 
 // What the action allows: the station's options with --watch only, devices
-// named for sending only.
+// named for sending only, and nothing that would read as sent when nothing
+// is.
 QString modeMismatch(const QCommandLineParser &parser, const Plan &plan)
 {
     const QStringList positional = parser.positionalArguments();
+    if (plan.action == Action::SaveProfile &&
+        (!positional.isEmpty() || parser.isSet(QStringLiteral("watch")))) {
+        return QStringLiteral("--save-profile writes the settings and sends nothing; save the "
+                              "profile first, then send it with --profile.");
+    }
     if (plan.action != Action::Watch) {
-        for (const char *option : {"include-present", "match", "settle-ms"}) {
+        for (const char *option : {"include-present", "match", "match-any", "settle-ms"}) {
             if (parser.isSet(QLatin1String(option)))
                 return QStringLiteral("--%1 belongs to --watch.").arg(QLatin1String(option));
         }
     }
-    if (plan.action == Action::Watch && !positional.isEmpty()) {
-        return QStringLiteral("--watch configures the devices that appear; leave \"%1\" out, or "
-                              "use --include-present for those already there.")
-            .arg(positional.constFirst());
+    if (plan.action == Action::Watch) {
+        if (!positional.isEmpty()) {
+            return QStringLiteral("--watch configures the devices that appear; leave \"%1\" "
+                                  "out, or use --include-present for those already there.")
+                .arg(positional.constFirst());
+        }
+        if (plan.matchAny == !plan.match.isEmpty()) {
+            return QStringLiteral("--watch needs to know its units: --match TEXT (by-id name, "
+                                  "by-path name, USB product or VID:PID), or --match-any for "
+                                  "every serial device that appears; not both.");
+        }
     }
     if (positional.isEmpty() && plan.action == Action::Send)
         return QStringLiteral("No device given, e.g. %1.").arg(deviceExample());
+    return {};
+}
+
+// A report that would not be read as the user expects, or would overwrite
+// what the run reads.
+QString reportMismatch(const Plan &plan)
+{
+    if (plan.reportPath.isEmpty())
+        return {};
+    if (plan.reportPath.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)) {
+        return QStringLiteral("--report %1: a report is CSV, or JSON Lines (one record a line) "
+                              "named .jsonl; rename it to .jsonl or .csv.")
+            .arg(plan.reportPath);
+    }
+    if (!plan.profilePath.isEmpty() && QFileInfo(plan.reportPath).absoluteFilePath() ==
+                                           QFileInfo(plan.profilePath).absoluteFilePath()) {
+        return QStringLiteral("--report %1 is the profile; name another file.")
+            .arg(plan.reportPath);
+    }
     return {};
 }
 
@@ -113,6 +150,8 @@ Parsed parse(const QStringList &arguments)
     if (const QString why = readRunOptions(parser, plan); !why.isEmpty())
         return refuse(why);
     if (const QString why = modeMismatch(parser, plan); !why.isEmpty())
+        return refuse(why);
+    if (const QString why = reportMismatch(plan); !why.isEmpty())
         return refuse(why);
     const Devices devices = devicesOf(parser.positionalArguments());
     if (!devices.devices)

@@ -39,15 +39,23 @@ constexpr RunOption kRunOptions[] = {
     {"save-profile", nullptr, "FILE",
      "Write the settings given (profile and options) as a profile, and send nothing."},
     {"report", nullptr, "FILE",
-     "Append one record per device to FILE, flushed to disk before its result line is printed: "
+     "Append records to FILE, each flushed to disk before the program goes on: one for the run "
+     "at start (a report that cannot be written stops it before any device), and for each "
+     "device one before it is sent anything and one with its result, before its result line. "
      "CSV with a header, or JSON Lines when FILE ends in .jsonl."},
+    {"station", nullptr, "NAME", "The station's name in the records [the host name]."},
+    {"operator", nullptr, "NAME", "Who runs the station, for the records."},
+    {"lot", nullptr, "TEXT", "The work order or lot, for the records."},
     {"watch", nullptr, nullptr,
-     "Station: configure each serial device that appears, once, until interrupted (Ctrl+C), "
-     "then print a summary."},
+     "Station: configure each serial device that appears and is matched, once, until "
+     "interrupted (Ctrl+C), then print a summary. Needs --match or --match-any."},
     {"include-present", nullptr, nullptr, "With --watch: the devices already there at start too."},
     {"match", nullptr, "TEXT",
-     "With --watch: only devices whose by-id name, USB product or VID:PID (e.g. 0403:6001) "
-     "contains TEXT, in any case."},
+     "With --watch: only devices whose by-id name, by-path name (the USB socket, to bind a "
+     "station to its fixture), USB product or VID:PID (e.g. 0403:6001) contains TEXT, in any "
+     "case."},
+    {"match-any", nullptr, nullptr,
+     "With --watch: every serial device that appears, whatever it is."},
     {"settle-ms", nullptr, "N", "With --watch: wait N ms after a device appears before sending",
      kDefaultSettleMs},
     {"help", "h", nullptr, "Print this help."},

@@ -32,16 +32,17 @@ std::optional<Ids> parseIds(const Given &setting, QString *error)
     const QStringList parts = setting.value.split(QLatin1Char(','));
     if (parts.size() != 3) {
         *error = QStringLiteral("%1 takes three IDs separated by commas, e.g. 1,2,3; "
-                                "got \"%2\".")
-                     .arg(setting.where, setting.value);
+                                "got %2.")
+                     .arg(setting.where, SettingProfile::quoted(setting.value));
         return std::nullopt;
     }
     Ids ids;
     for (std::size_t i = 0; i < ids.size(); ++i) {
         const QByteArray text = parts[qsizetype(i)].toUtf8();
         if (!SettingCodec::idByte(viewOf(text))) {
-            *error = QStringLiteral("%1 %2: the ID \"%3\" is refused.\n%4")
-                         .arg(setting.where, setting.value, parts[qsizetype(i)],
+            *error = QStringLiteral("%1 %2: the ID %3 is refused.\n%4")
+                         .arg(setting.where, SettingProfile::quoted(setting.value),
+                              SettingProfile::quoted(parts[qsizetype(i)]),
                               textOf(SettingCodec::kOverRangeText));
             return std::nullopt;
         }
@@ -88,8 +89,8 @@ bool settle(const QHash<QString, Given> &settings, Settled &out, QString *error)
         const Given setting = settings.value(name);
         const std::optional<int> item = matchItem(*option.table, setting.value);
         if (!item) {
-            *error = QStringLiteral("%1 \"%2\" is not one of the allowed values: %3.")
-                         .arg(setting.where, setting.value,
+            *error = QStringLiteral("%1 %2 is not one of the allowed values: %3.")
+                         .arg(setting.where, SettingProfile::quoted(setting.value),
                               itemTexts(*option.table).join(QStringLiteral(", ")));
             return false;
         }
@@ -145,6 +146,10 @@ Resolution resolveSettings(const QString &profilePath, const QHash<QString, Give
     QString error;
     std::optional<QHash<QString, Given>> settings = profileSettings(profilePath, &error);
     if (!settings)
+        return {std::nullopt, error};
+    // Every line of the profile is checked, also one an option overrides: a
+    // profile with a bad line is a bad profile.
+    if (Settled fromProfile; !settle(*settings, fromProfile, &error))
         return {std::nullopt, error};
     settings->insert(overrides);
     Settled settled;

@@ -31,22 +31,27 @@ int sendToOne(const SetArguments::Plan &plan)
 // A stop request lets the units under way end, so each still gets its record.
 int sendToMany(const SetArguments::Plan &plan)
 {
-    ProductionRun run(plan, kConsole);
+    ProductionRun run(plan, ProductionRun::Kind::Batch, kConsole);
+    if (!run.begin())
+        return run.exitCode();
     StopSource stopSource;
     QObject::connect(&stopSource, &StopSource::received, qApp, [&run] {
         kConsole.complain(
             QStringLiteral("stopping once the %1 unit(s) under way ended.").arg(run.running()));
     });
-    QObject::connect(&run, &ProductionRun::unitEnded, qApp, [&run, &stopSource] {
-        if (run.running() > 0)
+    bool allStarted = false;
+    QObject::connect(&run, &ProductionRun::unitEnded, qApp, [&run, &stopSource, &allStarted] {
+        if (!allStarted || run.running() > 0)
             return;
         stopSource.release();
         QCoreApplication::exit(run.exitCode());
     });
-    QObject::connect(&run, &ProductionRun::reportFailed, qApp,
-                     [] { QCoreApplication::exit(ExitStatus::kPortError); });
     for (const PortEntry &device : describedDevices(plan.devices, !plan.reportPath.isEmpty()))
         run.configure(device);
+    allStarted = true;
+    // Every unit may have ended already: none could be recorded.
+    if (run.running() == 0)
+        return run.exitCode();
     return QCoreApplication::exec();
 }
 

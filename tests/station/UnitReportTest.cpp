@@ -16,9 +16,9 @@ namespace {
 UnitRecord recordWithReason(const QString &reason)
 {
     UnitRecord record;
-    record.started = QDateTime::currentDateTime();
-    record.host = QStringLiteral("bench-1");
-    record.device = QStringLiteral("/dev/ttyUSB3");
+    record.time = QDateTime::currentDateTime();
+    record.seq = 1;
+    record.unit.location = QStringLiteral("/dev/ttyUSB3");
     record.sent = {QByteArray("\x98\x95\x93", 3)};
     record.received = QByteArray("\x55", 1);
     record.result = QStringLiteral("wrong-answer");
@@ -88,7 +88,7 @@ void UnitReportTest::oneLinePerRecord()
     QFETCH(QString, reason);
     QTemporaryDir dir;
     for (const QString &name : {QStringLiteral("units.csv"), QStringLiteral("units.jsonl")}) {
-        UnitReport report(dir.filePath(name));
+        UnitReport report(dir.filePath(name), {});
         QString error;
         QVERIFY2(report.append(recordWithReason(reason), &error), qPrintable(error));
         QVERIFY2(report.append(recordWithReason(reason), &error), qPrintable(error));
@@ -122,7 +122,7 @@ void UnitReportTest::oneLinePerRecord()
 void UnitReportTest::fullDiskLeavesOnlyWholeRecords()
 {
     QTemporaryDir dir;
-    UnitReport report(dir.filePath(QStringLiteral("units.csv")));
+    UnitReport report(dir.filePath(QStringLiteral("units.csv")), {});
     const UnitRecord record = recordWithReason(QStringLiteral("no answer"));
     QString error;
     QVERIFY(report.append(record, &error));

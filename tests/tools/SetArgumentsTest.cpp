@@ -152,7 +152,7 @@ void SetArgumentsTest::helpListsEveryValue()
     }
     for (const char *other : {"--master", "--slave", "--dry-run", "--wait-ms", "--verbose"})
         QVERIFY2(help.contains(QLatin1String(other)), other);
-    for (const char *status : {"\n  0 ", "\n  1 ", "\n  2 ", "\n  3 "})
+    for (const char *status : {"\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  4 "})
         QVERIFY2(help.contains(QLatin1String(status)), status);
     // The values sent for lists not given are the unpicked values.
     QVERIFY(help.contains(QStringLiteral("[9600]")));
@@ -211,6 +211,25 @@ void SetArgumentsTest::refusals_data()
     QTest::newRow("wait no number")
         << QStringList{"/dev/ttyS0", "--baud", "9600", "--wait-ms", "2.5s"}
         << QStringList{"\"2.5s\""};
+    // A command that would read as done when nothing was sent, a station
+    // that would take any device, a report that would not be what it seems.
+    QTest::newRow("save a profile, and a device")
+        << QStringList{"--save-profile", "p", "/dev/ttyS0", "--channel", "1"}
+        << QStringList{"--save-profile", "sends nothing"};
+    QTest::newRow("save a profile, and watch")
+        << QStringList{"--save-profile", "p", "--watch", "--match-any", "--channel", "1"}
+        << QStringList{"--save-profile"};
+    QTest::newRow("watch, no --match")
+        << QStringList{"--watch", "--channel", "1"} << QStringList{"--match", "--match-any"};
+    QTest::newRow("watch, --match and --match-any")
+        << QStringList{"--watch", "--match", "FTDI", "--match-any", "--channel", "1"}
+        << QStringList{"not both"};
+    QTest::newRow("--match-any without --watch")
+        << QStringList{"/dev/ttyS0", "--match-any", "--channel", "1"}
+        << QStringList{"--match-any belongs to --watch"};
+    QTest::newRow("report named .json")
+        << QStringList{"/dev/ttyS0", "--channel", "1", "--report", "units.JSON"}
+        << QStringList{"units.JSON", ".jsonl"};
 }
 
 void SetArgumentsTest::refusals()
@@ -376,7 +395,14 @@ void SetArgumentsTest::profileRefusals_data()
     QTest::newRow("bad value") << head + "channel = 15\n\nbaud = 115201\n" << 4 << "\"115201\"";
     QTest::newRow("key twice") << head + "power = 0\npower = -8\n" << 3 << "twice";
     QTest::newRow("newer version")
-        << QByteArray("vantrel-set profile 2\nchannel = 1\n") << 1 << "newer";
+        << QByteArray("vantrel-set profile 2\nchannel = 1\n") << 1 << "unsupported version \"2\"";
+    QTest::newRow("version 1, spelled otherwise")
+        << QByteArray("vantrel-set profile 01\nchannel = 1\n") << 1 << "unsupported version";
+    QTest::newRow("a long line with control bytes, quoted short")
+        << head + "channel " + QByteArray(200, 'x') + "\x1b[2J\n"
+        << 2 << "\"channel " + QString(72, QLatin1Char('x')) + "...\" is not";
+    QTest::newRow("control bytes escaped") << head + "channel = 1\x1b[2J\n" << 2 << "\"1\\x1b[2J\"";
+    QTest::newRow("bad line that an option overrides") << head + "power = 99\n" << 2 << "\"99\"";
     QTest::newRow("no version line") << QByteArray("channel = 1\n") << 1 << "first line";
     QTest::newRow("not name = value") << head + "channel 15\n" << 2 << "name = value";
     QTest::newRow("ID the window refuses") << head + "slave = 1,2,3\nmaster = 1,255.5,3\n"
@@ -394,7 +420,8 @@ void SetArgumentsTest::profileRefusals()
     QFile out(file);
     QVERIFY(out.open(QIODevice::WriteOnly) && out.write(text) == text.size());
     out.close();
-    const Parsed parsed = parseArgs({"/dev/ttyS0", "--profile", file});
+    // --power given too: a bad line is refused all the same.
+    const Parsed parsed = parseArgs({"/dev/ttyS0", "--profile", file, "--power", "0"});
     QVERIFY(!parsed.plan);
     QVERIFY2(parsed.error.startsWith(QStringLiteral("%1:%2: ").arg(file).arg(line)),
              qPrintable(parsed.error));
