@@ -19,7 +19,7 @@ class QWinEventNotifier;
 // while the read buffer is full and resumes once it has been read, like
 // QSerialPort's. Modem lines are never queried: a line without them (or a
 // driver that refuses the query) is no fault.
-class WinSerialPort final : public QObject
+class WinSerialPort : public QObject
 {
     Q_OBJECT
 
