@@ -13,7 +13,8 @@ struct PortEntry
     QString location;          // what QSerialPort opens: "/dev/ttyUSB0", "COM3"
     QString description;       // for the tooltip: the USB product name, or empty
     QString byId = {};         // its /dev/serial/by-id link, or empty
-    QString byPath = {};       // the USB socket it is in: its /dev/serial/by-path link, or empty
+    QString byPath = {};       // the USB socket it is in: its /dev/serial/by-path link (Windows:
+                               // its location path), or empty
     QString serialNumber = {}; // the USB serial number, or empty
     quint16 vendorId = 0;      // USB ids, 0 when unknown
     quint16 productId = 0;
