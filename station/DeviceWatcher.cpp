@@ -9,6 +9,8 @@ bool matchesDevice(const PortEntry &device, const QString &text)
 {
     if (text.isEmpty())
         return true;
+    if (const std::optional<bool> byPortName = matchesPortName(device, text))
+        return *byPortName;
     const QStringList names{device.byId, device.byPath, device.description, device.vidPid()};
     return std::any_of(names.cbegin(), names.cend(), [&text](const QString &name) {
         return !name.isEmpty() && name.contains(text, Qt::CaseInsensitive);

@@ -1,4 +1,5 @@
 #include "station/DeviceSource.h"
+#include "station/DeviceWatcher.h"
 
 #include <QFileSystemWatcher>
 #include <QSocketNotifier>
@@ -124,4 +125,9 @@ DeviceSources systemDeviceSources()
     sources.push_back(std::make_unique<KernelDeviceSource>());
     sources.push_back(std::make_unique<AdvertisedDeviceSource>());
     return sources;
+}
+
+std::optional<bool> matchesPortName(const PortEntry &, const QString &)
+{
+    return std::nullopt;
 }
