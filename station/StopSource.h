@@ -8,15 +8,18 @@ class QSocketNotifier;
 
 // A request to stop from outside (a signal, Ctrl+C) as a Qt signal on the
 // event thread, so that the program ends through its event loop and
-// finishes what it is doing. One per process. On POSIX a self-pipe the
-// handler writes the signal number to.
+// finishes what it is doing. One per process, made on the event thread. On
+// POSIX a self-pipe the handler writes the signal number to; on Windows the
+// console's events (Ctrl+C, Ctrl+Break, the console closed) and the end of
+// the session (log-off, shut-down).
 class StopSource final : public QObject
 {
     Q_OBJECT
 
 public:
     explicit StopSource(std::initializer_list<int> signalNumbers, QObject *parent = nullptr);
-    // What asks a program to stop: SIGINT, SIGTERM, SIGHUP.
+    // What asks a program to stop: SIGINT, SIGTERM, SIGHUP; on Windows all
+    // of the above.
     explicit StopSource(QObject *parent = nullptr);
     ~StopSource() override;
 
