@@ -103,6 +103,9 @@ void Station::onAppeared(const PortEntry &device)
 
 void Station::onVanished(const QString &location)
 {
+    // For whoever checks that the station sees the fixture's sockets.
+    if (m_plan.verbose)
+        m_console.complain(QStringLiteral("%1 went away.").arg(location));
     // Gone before it was due: nothing was sent, so there is nothing to record.
     delete m_settling.take(location).timer;
 }

@@ -125,9 +125,12 @@ void StationTest::unitsAsTheyComeAndGo()
     QFETCH(QString, summary);
     QFETCH(int, exitCode);
     PlayedDongle unit;
-    RunningStation rig(planFor(settleMs));
+    RunPlan plan = planFor(settleMs);
+    plan.verbose = true;
+    RunningStation rig(plan);
     QTRY_VERIFY(rig.waiting());
-    for (const QString &step : script.split(QLatin1Char(' '))) {
+    const QStringList steps = script.split(QLatin1Char(' '));
+    for (const QString &step : steps) {
         const QString argument = step.section(QLatin1Char(':'), 1);
         if (step == QLatin1String("plug"))
             rig.source->plug(unit.entry());
@@ -143,6 +146,8 @@ void StationTest::unitsAsTheyComeAndGo()
             QFAIL(qPrintable(step));
     }
     QCOMPARE(unit.frames(), frames);
+    // --verbose tells of each device that went.
+    QCOMPARE(rig.console.err().count(" went away."), steps.count(QStringLiteral("pull")));
     QCOMPARE(rig.stop(), exitCode);
     QCOMPARE(rig.console.out().trimmed().split('\n').constLast(),
              "Station stopped. " + summary.toUtf8());
