@@ -12,6 +12,10 @@ namespace SetArguments {
 [[nodiscard]] QString deviceExample();
 // The help's words on DEVICE.
 [[nodiscard]] QString deviceAbout();
+// The help's words on --watch (what stops it) and on --match (what it reads
+// of a device: the names this system gives one).
+[[nodiscard]] const char *watchAbout();
+[[nodiscard]] const char *matchAbout();
 
 // The device an argument names, as the port will be opened.
 [[nodiscard]] QString deviceOf(const QString &argument);

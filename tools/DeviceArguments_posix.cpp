@@ -14,6 +14,19 @@ QString deviceAbout()
     return QStringLiteral("/dev/ttyUSB0; a bare name such as ttyUSB0 means /dev/ttyUSB0");
 }
 
+const char *watchAbout()
+{
+    return "Station: configure each serial device that appears and is matched, once, until "
+           "interrupted (Ctrl+C), then print a summary. Needs --match or --match-any.";
+}
+
+const char *matchAbout()
+{
+    return "With --watch: only devices whose by-id name, by-path name (the USB socket, to bind a "
+           "station to its fixture), USB product or VID:PID (e.g. 0403:6001) contains TEXT, in "
+           "any case.";
+}
+
 QString deviceOf(const QString &argument)
 {
     // A bare name is a device in /dev, as the serial port class reads it; a

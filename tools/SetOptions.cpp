@@ -1,5 +1,7 @@
 #include "tools/SetOptions.h"
 
+#include "tools/DeviceArguments.h"
+
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
@@ -26,7 +28,8 @@ constexpr ListOption kListOptions[] = {
 
 constexpr const char *kIdOptions[] = {"master", "slave"};
 
-constexpr RunOption kRunOptions[] = {
+// Not constexpr: what --watch and --match say depends on the system.
+const RunOption kRunOptions[] = {
     {"dry-run", nullptr, nullptr,
      "Print each frame in hex, one line per frame, and send nothing; no DEVICE is needed."},
     {"wait-ms", nullptr, "N", "Wait N ms for each acknowledgement", kDefaultWaitMs},
@@ -46,14 +49,9 @@ constexpr RunOption kRunOptions[] = {
     {"station", nullptr, "NAME", "The station's name in the records [the host name]."},
     {"operator", nullptr, "NAME", "Who runs the station, for the records."},
     {"lot", nullptr, "TEXT", "The work order or lot, for the records."},
-    {"watch", nullptr, nullptr,
-     "Station: configure each serial device that appears and is matched, once, until "
-     "interrupted (Ctrl+C), then print a summary. Needs --match or --match-any."},
+    {"watch", nullptr, nullptr, watchAbout()},
     {"include-present", nullptr, nullptr, "With --watch: the devices already there at start too."},
-    {"match", nullptr, "TEXT",
-     "With --watch: only devices whose by-id name, by-path name (the USB socket, to bind a "
-     "station to its fixture), USB product or VID:PID (e.g. 0403:6001) contains TEXT, in any "
-     "case."},
+    {"match", nullptr, "TEXT", matchAbout()},
     {"match-any", nullptr, nullptr,
      "With --watch: every serial device that appears, whatever it is."},
     {"settle-ms", nullptr, "N", "With --watch: wait N ms after a device appears before sending",
