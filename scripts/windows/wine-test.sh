@@ -4,9 +4,9 @@
 # installs the installer silently into a fresh Wine prefix, runs the serial
 # backend's test over a pseudo-terminal, drives the installed vantrel.exe
 # (start-up notice, window, Auto Scan, General Setting OK and Fail), runs the
-# installed vantrel-set.exe, and uninstalls. Needs scripts/windows/build.sh
-# to have run. Nothing here is judged by time: waits poll with generous
-# limits.
+# installed vantrel-set.exe, then its station as COM ports come and go and
+# as it is stopped, and uninstalls. Needs scripts/windows/build.sh to have
+# run. Nothing here is judged by time: waits poll with generous limits.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -16,8 +16,12 @@ version=$(sed -n 's/^project(Vantrel VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLis
 installer=$out/Vantrel-$version-setup.exe
 qt=$(bash "$here/scripts/windows/qt.sh")
 work=$out/wine-test
+# File systems a run that was cut short left mounted.
+for dir in "$work/full" "$work/readonly"; do
+    if mountpoint -q "$dir" 2>/dev/null; then umount -l "$dir"; fi
+done
 rm -rf "$work"
-mkdir -p "$work/probe" "$work/bin"
+mkdir -p "$work/probe" "$work/bin" "$work/full" "$work/readonly"
 
 export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
 # No Mono or Gecko prompts, and no menu entries on the Linux side for the
@@ -25,9 +29,11 @@ export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
 pids=()
+mounts=()
 cleanup() {
     wineserver -k 2>/dev/null || true
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for dir in "${mounts[@]}"; do umount -l "$dir" 2>/dev/null || true; done
 }
 trap cleanup EXIT
 
@@ -62,7 +68,9 @@ gcc -O2 -Wall -shared -fPIC -o "$work/pty_modem_shim.so" "$here/tests/windows/pt
 gcc -O2 -Wall -o "$work/pty_peer" "$here/tests/windows/pty_peer.c"
 
 # The far ends: an answering emulator (COM5), a silent one (COM6) and the
-# echoing peer of the backend test (COM7).
+# echoing peer of the backend test (COM7); and for the station, the units
+# plugged while it runs: one that answers, one that stays silent and one that
+# hangs up on the first frame.
 start_line() {
     local name=$1
     shift
@@ -72,10 +80,16 @@ start_line() {
 start_line dongle "$linux_build/tools/vantrel-dongle"
 start_line silent "$linux_build/tools/vantrel-dongle" --silent
 start_line peer "$work/pty_peer"
+start_line unit-ok "$linux_build/tools/vantrel-dongle"
+start_line unit-silent "$linux_build/tools/vantrel-dongle" --silent
+start_line unit-hangup "$linux_build/tools/vantrel-dongle" --fault 1:hangup
 device_of() { sed -n 's/^Device: //p' "$work/$1.log" | head -n1; }
 wait_for 30 "the emulators" grep -q '^Device: ' "$work/dongle.log"
 wait_for 30 "the silent emulator" grep -q '^Device: ' "$work/silent.log"
 wait_for 30 "the peer" grep -q '^/dev/' "$work/peer.log"
+for unit in ok silent hangup; do
+    wait_for 30 "the $unit unit" grep -q '^Device: ' "$work/unit-$unit.log"
+done
 dongle_pty=$(device_of dongle)
 silent_pty=$(device_of silent)
 peer_pty=$(head -n1 "$work/peer.log")
@@ -140,6 +154,28 @@ win "$work/bin/win_serial_port_test.exe" -o "$(winpath "$work/win_serial_port_te
 tr -d '\r' <"$work/win_serial_port_test.txt" || true
 [ "$status" -eq 0 ] || fail "win_serial_port_test failed ($status)"
 
+# Permissions do not stop root: as root the stage mounts small file systems
+# of its own, one full for the report's cut and one read-only for a report
+# that cannot be written; otherwise the second is a folder without write
+# permission, and the first is left out.
+if [ "$(id -u)" -eq 0 ]; then
+    mount -t tmpfs -o size=64k vantrel-wine-test "$work/full" && mounts+=("$work/full") || true
+    mount -t tmpfs -o ro,size=16k vantrel-wine-test "$work/readonly" && mounts+=("$work/readonly") ||
+        true
+else
+    chmod a-w "$work/readonly"
+fi
+full_folder=
+mountpoint -q "$work/full" && full_folder=$(winpath "$work/full")
+
+stage "The station's Windows parts (win_station_test)"
+cp "$out/cmake/win_station_test.exe" "$work/bin/"
+status=0
+VANTREL_FULL_FOLDER=$full_folder win "$work/bin/win_station_test.exe" \
+    -o "$(winpath "$work/win_station_test.txt"),txt" >"$work/win_station_test.log" 2>&1 || status=$?
+tr -d '\r' <"$work/win_station_test.txt" || true
+[ "$status" -eq 0 ] || fail "win_station_test failed ($status)"
+
 stage "The installed vantrel.exe: notice, window, Auto Scan, General Setting"
 # The probe is a Qt generic plugin found in the program's own folder; it is
 # removed again before the uninstall is checked.
@@ -168,6 +204,121 @@ win "$programs/vantrel-set.exe" COM5 "${settings[@]}" >"$work/set-com5.txt" 2>&1
 tr -d '\r' <"$work/set-com5.txt"
 [ "$set_status" -eq 0 ] || fail "vantrel-set.exe COM5 exited with $set_status"
 [ "$(tr -d '\r' <"$work/set-com5.txt" | grep -c '^Setting OK !!')" -eq 3 ] || fail "vantrel-set.exe: not three acknowledgements"
+
+stage "The station: vantrel-set.exe --watch as COM ports come and go"
+# A port comes as a driver would bring it: its link, then its name in
+# SERIALCOMM; it goes when the name goes. The Wine server keeps SERIALCOMM
+# while it runs (it rebuilds it from the Ports key when it starts).
+serialcomm='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
+plug() { # NUMBER UNIT
+    ln -sfn "$(device_of "unit-$2")" "$WINEPREFIX/dosdevices/com$1"
+    wine reg add "$serialcomm" /v "\\Device\\Serial$(($1 - 1))" /d "COM$1" /f >/dev/null
+}
+unplug() { wine reg delete "$serialcomm" /v "\\Device\\Serial$(($1 - 1))" /f >/dev/null; }
+# "KIND DEVICE RESULT" for each record of a JSON Lines report, read by key; a
+# line that is not one whole object fails.
+records() {
+    local line
+    tr -d '\r' <"$1" | while IFS= read -r line; do
+        [[ $line == '{'*'}' ]] || fail "not a whole record in $1: $line"
+        echo "$(key kind "$line") $(key device "$line") $(key result "$line")"
+    done
+}
+key() { sed -n "s/.*\"$1\":\"\([^\"]*\)\".*/\1/p" <<<"$2" | grep . || echo -; }
+frames_at() { grep -c '^<- General: ' "$work/$1.log" || true; }
+lines_are() { [ "$(grep -c "$2" "$3")" -eq "$1" ]; } # COUNT TEXT FILE
+
+# Present at the start, and left alone: COM5 and COM6 (the emulators above).
+{
+    printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n'
+    wine reg query "$serialcomm" | tr -d '\r' |
+        awk '$2 == "REG_SZ" && $3 != "COM5" && $3 != "COM6" { print $1 }' |
+        sed 's/\\/\\\\/g; s/.*/"&"=-/'
+} >"$work/serialcomm.reg"
+wine regedit /S "$(winpath "$work/serialcomm.reg")"
+present_frames="$(frames_at dongle) $(frames_at silent)"
+
+timeout 300 wine "$programs/vantrel-set.exe" --watch --match-any --verbose --settle-ms 300 \
+    --wait-ms 1000 "${settings[@]}" --report "$(winpath "$work/units.jsonl")" \
+    >"$work/station.out" 2>"$work/station.err" &
+station=$!
+wait_for 60 "the station to wait" grep -qs 'waiting for devices' "$work/station.err"
+plug 8 ok
+plug 10 hangup
+wait_for 60 "COM8 and COM10" grep -q 'COM10: Port error !!' "$work/station.out"
+wait_for 60 "COM8" grep -q 'COM8: Setting OK !!' "$work/station.out"
+# The next unit in the same socket is a unit of its own.
+unplug 8
+wait_for 60 "COM8 to be seen going" grep -q 'COM8 went away' "$work/station.err"
+plug 8 ok
+wait_for 60 "COM8 again" lines_are 2 'COM8: Setting OK !!' "$work/station.out"
+# Ctrl+C while the silent unit waits for its answer (1 s here).
+plug 9 silent
+wait_for 60 "COM9 to start" grep -qs '"kind":"started".*"device":"COM9"' "$work/units.jsonl"
+kill -INT "$station"
+status=0
+wait "$station" || status=$?
+tr -d '\r' <"$work/station.out"
+grep -v -e ' -> ' -e ' <- ' "$work/station.err" | tr -d '\r'
+[ "$status" -eq 3 ] || fail "the station's exit status was $status, not 3 (a port error, the worst)"
+grep -q 'stopping once the 1 unit(s) under way ended' "$work/station.err" ||
+    fail "the stop did not come while COM9 was under way"
+[ "$(tr -d '\r' <"$work/station.out" | tail -n1)" = \
+    "Station stopped. 4 units: 2 acknowledged, 2 failed (no-answer 1, port-error 1)." ] ||
+    fail "no summary, or the wrong one"
+diff -u <(printf '%s\n' 'station - -' 'started COM8 -' 'result COM8 ok' 'started COM10 -' \
+    'result COM10 port-error' 'started COM8 -' 'result COM8 ok' 'started COM9 -' \
+    'result COM9 no-answer' | sort) <(records "$work/units.jsonl" | sort) ||
+    fail "the records are not one started and one result record for each unit"
+[ "$(frames_at dongle) $(frames_at silent)" = "$present_frames" ] ||
+    fail "the station sent frames to COM5 or COM6, which were there before it"
+echo "records: $(wc -l <"$work/units.jsonl") whole, by unit as above; COM5 and COM6 left alone"
+
+stage "The station with a report that cannot be written"
+if [ -w "$work/readonly" ] && ! mountpoint -q "$work/readonly"; then
+    echo "skipped: no folder this user cannot write to (root, and no file system could be mounted)"
+else
+    status=0
+    win "$programs/vantrel-set.exe" --watch --match-any "${settings[@]}" \
+        --report "$(winpath "$work/readonly/units.jsonl")" >"$work/readonly.out" 2>&1 ||
+        status=$?
+    tr -d '\r' <"$work/readonly.out"
+    [ "$status" -eq 4 ] || fail "exit status $status, not 4"
+    grep -q 'Cannot write the report' "$work/readonly.out" || fail "no reason given"
+    grep -q 'waiting for devices' "$work/readonly.out" && fail "it waited for devices"
+fi
+
+stage "The station at a log-off (wineboot --end-session), a unit under way"
+# Windows tells a program that has windows of a session's end through a
+# window: Wine needs a display for one, from the first program of its
+# server on (a server restarted here; it rebuilds SERIALCOMM, COM9 there).
+if ! command -v Xvfb >/dev/null; then
+    echo "skipped: no Xvfb"
+else
+    Xvfb -displayfd 3 -nolisten tcp 3>"$work/xvfb.display" >"$work/xvfb.log" 2>&1 &
+    pids+=($!)
+    wait_for 30 "Xvfb" test -s "$work/xvfb.display"
+    export DISPLAY=:$(cat "$work/xvfb.display")
+    wineserver -k
+    wineserver -w
+    wineserver -p >>"$work/wineserver.log" 2>&1
+    unplug 9
+    timeout 300 wine "$programs/vantrel-set.exe" --watch --match COM9 --settle-ms 300 \
+        --wait-ms 1000 "${settings[@]}" --report "$(winpath "$work/logoff.jsonl")" \
+        >"$work/logoff.out" 2>"$work/logoff.err" &
+    station=$!
+    wait_for 60 "the station to wait" grep -qs 'waiting for devices' "$work/logoff.err"
+    plug 9 silent
+    wait_for 60 "COM9 to start" grep -qs '"kind":"started".*"device":"COM9"' "$work/logoff.jsonl"
+    wineboot --end-session --shutdown
+    status=0
+    wait "$station" || status=$?
+    tr -d '\r' <"$work/logoff.out"
+    [ "$status" -eq 1 ] || fail "exit status $status, not 1 (no answer)"
+    [ "$(tr -d '\r' <"$work/logoff.out" | tail -n1)" = \
+        "Station stopped. 1 unit: 0 acknowledged, 1 failed (no-answer 1)." ] || fail "no summary"
+    records "$work/logoff.jsonl" | grep -qx 'result COM9 no-answer' || fail "no result record"
+fi
 
 stage "Silent uninstall"
 win "$programs/uninstall.exe" /S
