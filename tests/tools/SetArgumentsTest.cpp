@@ -4,6 +4,7 @@
 
 #include "support/TestBytes.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -255,6 +256,10 @@ void SetArgumentsTest::plans_data()
                                  << "/dev/ttyUSB0" << QStringList{"General"} << 2500 << false;
     QTest::newRow("bare device name") << QStringList{"ttyUSB1", "--channel", "3"} << Action::Send
                                       << "/dev/ttyUSB1" << QStringList{"General"} << 2500 << false;
+    QTest::newRow("relative path, from where the program runs")
+        << QStringList{"run/x/dongle", "--channel", "3"} << Action::Send
+        << QDir::current().absoluteFilePath(QStringLiteral("run/x/dongle"))
+        << QStringList{"General"} << 2500 << false;
     QTest::newRow("page order, not argument order")
         << QStringList{"--receive-timeout", "50", "--slave", "1,2,3", "--power", "0", "/dev/x"}
         << Action::Send << "/dev/x" << QStringList{"General", "Advanced", "Advanced 2"} << 2500
