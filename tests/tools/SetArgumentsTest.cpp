@@ -372,6 +372,9 @@ void SetArgumentsTest::profileRoundTrip()
     QVERIFY2(SettingProfile::write(file, saving.plan->settingsText, &error), qPrintable(error));
 
     const Parsed loaded = parseArgs(QStringList{"--dry-run", "--profile", file} + overrides);
+    // The report would be written into the profile.
+    QVERIFY(!parseArgs({"/dev/ttyS0", "--profile", file, "--report", dir.filePath("line.profile")})
+                 .plan);
     // The same settings on the command line alone: the overridden ones left out.
     QStringList effective = overrides;
     for (qsizetype i = 0; i + 1 < settings.size(); i += 2) {
