@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace UsbGuest;
@@ -90,8 +91,11 @@ QString describesUnit(const QJsonObject &record, const QString &serial, const QS
         wrong << QStringLiteral("by_id is not %1").arg(byIdLink(serial));
     if (field("serial_number") != serial)
         wrong << QStringLiteral("serial_number is not %1").arg(serial);
+    // "vid_pid", "usb_vid_pid", ...: whatever the report calls the ids.
+    static const QRegularExpression usbIds(QStringLiteral("(^|[_-])vid"),
+                                           QRegularExpression::CaseInsensitiveOption);
     for (auto it = record.begin(); it != record.end(); ++it) {
-        if (it.key().contains(QLatin1String("vid"), Qt::CaseInsensitive) &&
+        if (usbIds.match(it.key()).hasMatch() &&
             it.value().toString().compare(QLatin1String("0403:6001"), Qt::CaseInsensitive) != 0)
             wrong << QStringLiteral("%1 is not 0403:6001").arg(it.key());
     }
