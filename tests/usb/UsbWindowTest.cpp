@@ -203,11 +203,14 @@ void UsbWindowTest::pullDuringTheWait()
             ? std::chrono::duration_cast<std::chrono::milliseconds>(*firstBox - removed).count()
             : -1;
     const QString seen =
-        QStringLiteral("saw boxes [%1], the first %2 ms after the kernel removed %3; the port "
-                       "shown \"%4\" (%5); %6 ms of CPU in the %7 ms after")
+        QStringLiteral("saw boxes [%1], the first %2 ms after the kernel removed %3 (%4 ms "
+                       "after the press); the port shown \"%5\" (%6); %7 ms of CPU in the %8 ms "
+                       "after")
             .arg(ui.boxes.texts().join(" | "))
             .arg(noticeMs)
-            .arg(device, ui.caption(), ui.statusFront())
+            .arg(device)
+            .arg(gone.count())
+            .arg(ui.caption(), ui.statusFront())
             .arg(cpu.count())
             .arg(kIdleWindow.count());
     qInfo("%s", qPrintable(seen));
