@@ -2,6 +2,7 @@
 #include "support/ProgramRun.h"
 #include "usb/UsbGuest.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -77,9 +78,22 @@ QString text(const QJsonObject &record)
     return QString::fromUtf8(QJsonDocument(record).toJson(QJsonDocument::Compact));
 }
 
+// The /dev/serial/by-path link (the USB socket) that names the device.
+QString byPathLink(const QString &device)
+{
+    const QFileInfoList links = QDir(QStringLiteral("/dev/serial/by-path"))
+                                    .entryInfoList(QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &link : links) {
+        if (link.canonicalFilePath() == device)
+            return link.absoluteFilePath();
+    }
+    return {};
+}
+
 // The unit as a record must name it: its device, by-id link and serial
-// number, and its USB ids where the report has a field for them.
-QString describesUnit(const QJsonObject &record, const QString &serial, const QString &device)
+// number; its socket and USB ids where the report has fields for them.
+QString describesUnit(const QJsonObject &record, const QString &serial, const QString &device,
+                      const QString &byPath)
 {
     const auto field = [&record](const char *name) {
         return record.value(QLatin1String(name)).toString();
@@ -91,6 +105,8 @@ QString describesUnit(const QJsonObject &record, const QString &serial, const QS
         wrong << QStringLiteral("by_id is not %1").arg(byIdLink(serial));
     if (field("serial_number") != serial)
         wrong << QStringLiteral("serial_number is not %1").arg(serial);
+    if (record.contains(QLatin1String("by_path")) && field("by_path") != byPath)
+        wrong << QStringLiteral("by_path is not %1").arg(byPath);
     // "vid_pid", "usb_vid_pid", ...: whatever the report calls the ids.
     static const QRegularExpression usbIds(QStringLiteral("(^|[_-])vid"),
                                            QRegularExpression::CaseInsensitiveOption);
@@ -126,6 +142,7 @@ private:
         QString serial;
         QString dongle;
         QString device = {}; // the tty its link named while plugged
+        QString byPath = {};
         qsizetype bytesBefore = 0;
     };
 
@@ -199,8 +216,15 @@ void UsbStationTest::plugUnits(QList<Unit> &units)
     }
     const QString error = m_host.plugTogether(plugs);
     QVERIFY2(error.isEmpty(), qPrintable(error));
-    for (Unit &unit : units)
+    for (Unit &unit : units) {
         unit.device = QFileInfo(byIdLink(unit.serial)).canonicalFilePath();
+        // udev makes the links one after the other.
+        (void)QTest::qWaitFor([&] { return !(unit.byPath = byPathLink(unit.device)).isEmpty(); },
+                              5000);
+        QVERIFY2(
+            !unit.byPath.isEmpty(),
+            qPrintable(QStringLiteral("no /dev/serial/by-path link names %1").arg(unit.device)));
+    }
 }
 
 void UsbStationTest::setThroughTheByIdLink()
@@ -272,7 +296,7 @@ void UsbStationTest::stationConfiguresEachPluggedUnitOnce()
         QVERIFY2(record.value("result").toString() == QStringLiteral("ok"),
                  qPrintable(QStringLiteral("%1: expected an ok record, saw %2")
                                 .arg(unit.serial, text(record))));
-        const QString wrong = describesUnit(record, unit.serial, unit.device);
+        const QString wrong = describesUnit(record, unit.serial, unit.device, unit.byPath);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
         QVERIFY2(line == generalCase().frame,
                  qPrintable(QStringLiteral("on %1's line: expected %2 once, saw %3")
@@ -320,7 +344,7 @@ void UsbStationTest::unitPulledDuringItsWait()
              qPrintable(QStringLiteral("%1, pulled during its wait: expected a port-error record "
                                        "with its reason, saw %2")
                             .arg(units[0].serial, text(pulled))));
-    QString wrong = describesUnit(pulled, units[0].serial, units[0].device);
+    QString wrong = describesUnit(pulled, units[0].serial, units[0].device, units[0].byPath);
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     const QJsonObject other = resultOf(results, units[1].serial);
     QVERIFY2(other.value("result").toString() == QStringLiteral("ok"),
@@ -338,7 +362,7 @@ void UsbStationTest::unitPulledDuringItsWait()
     QVERIFY2(third.value("result").toString() == QStringLiteral("ok"),
              qPrintable(QStringLiteral("%1, after the pull: expected an ok record, saw %2")
                             .arg(next[0].serial, text(third))));
-    wrong = describesUnit(third, next[0].serial, next[0].device);
+    wrong = describesUnit(third, next[0].serial, next[0].device, next[0].byPath);
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
 
     for (const QString &serial : {units[1].serial, next[0].serial}) {
