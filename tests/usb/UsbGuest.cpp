@@ -27,6 +27,23 @@ QString runFolder()
     return qEnvironmentVariable("VANTREL_USB_RUN");
 }
 
+const FrameCase &generalCase()
+{
+    static const FrameCase general = [] {
+        for (const FrameCase &c : frameCases()) {
+            if (QByteArray(c.name) == "general, every list")
+                return c;
+        }
+        qFatal("no frame case \"general, every list\"");
+    }();
+    return general;
+}
+
+QString hexOf(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' '));
+}
+
 QString byIdLink(const QString &serial)
 {
     return QStringLiteral("/dev/serial/by-id/usb-QEMU_QEMU_USB_SERIAL_%1-if00-port0").arg(serial);

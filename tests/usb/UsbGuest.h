@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/FrameCases.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -20,6 +22,13 @@ using Clock = std::chrono::steady_clock;
 
 // The run folder the host shares with the guest; empty outside the guest.
 [[nodiscard]] QString runFolder();
+
+// What both programs send: every General list picked, so that every byte of
+// the frame is one the operator chose.
+[[nodiscard]] const FrameCase &generalCase();
+
+// "98 95 93" for messages.
+[[nodiscard]] QString hexOf(const QByteArray &bytes);
 
 // The link udev makes for the emulated chip with this USB serial number.
 [[nodiscard]] QString byIdLink(const QString &serial);
