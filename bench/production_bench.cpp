@@ -205,12 +205,15 @@ void concurrency(const QString &folder, int runs, bool report)
 
 struct ReportCheck
 {
-    int records = 0;
-    int whole = 0;
-    int distinct = 0;
+    int records = 0;          // started and result records
+    int whole = 0;            // with every field and a known kind
+    QSet<QByteArray> started; // devices with a started record
+    int results = 0;
+    QSet<QByteArray> resulted; // devices with a result record
     bool endsWithNewline = true;
 };
 
+// The report's records by the header's names.
 ReportCheck checkReport(const QString &path)
 {
     QFile file(path);
@@ -220,20 +223,53 @@ ReportCheck checkReport(const QString &path)
     const QByteArray text = file.readAll();
     check.endsWithNewline = text.isEmpty() || text.endsWith('\n');
     QList<QByteArray> lines = text.split('\n');
-    lines.removeFirst(); // the header
+    const QList<QByteArray> header = lines.takeFirst().split(',');
     if (!lines.isEmpty() && lines.constLast().isEmpty())
         lines.removeLast();
-    QSet<QByteArray> devices;
+    const qsizetype kind = header.indexOf("kind");
+    const qsizetype device = header.indexOf("device");
     for (const QByteArray &line : lines) {
-        ++check.records;
+        // A reason may hold a quoted comma; these runs have none.
         const QList<QByteArray> fields = line.split(',');
-        if (fields.size() == 12 &&
-            (fields[9] == "ok" || fields[9].endsWith("answer") || fields[9] == "port-error"))
+        if (fields.value(kind) == "station")
+            continue;
+        ++check.records;
+        const bool known = fields.value(kind) == "started" || fields.value(kind) == "result";
+        if (fields.size() == header.size() && known)
             ++check.whole;
-        devices.insert(fields.value(2));
+        if (fields.value(kind) == "started") {
+            check.started.insert(fields.value(device));
+        } else {
+            ++check.results;
+            check.resulted.insert(fields.value(device));
+        }
     }
-    check.distinct = int(devices.size());
     return check;
+}
+
+// The links of the emulated units that received a frame, from the emulator's
+// output ("[n] <- General: ..."), as the report names their devices.
+QSet<QByteArray> framedUnits(const QByteArray &emulatorOutput)
+{
+    QSet<QByteArray> units;
+    for (const QByteArray &line : emulatorOutput.split('\n')) {
+        if (!line.startsWith('[') || !line.contains("] <- "))
+            continue;
+        const QByteArray number = line.mid(1, line.indexOf(']') - 1);
+        units.insert(number);
+    }
+    QSet<QByteArray> devices;
+    for (const QByteArray &line : emulatorOutput.split('\n')) {
+        const qsizetype at = line.indexOf("port list as \"Dongle emulator\" (");
+        if (!line.startsWith('[') || at < 0)
+            continue;
+        const QByteArray number = line.mid(1, line.indexOf(']') - 1);
+        const qsizetype open = line.indexOf('(', at);
+        const QByteArray link = line.mid(open + 1, line.indexOf(')', open) - open - 1);
+        if (units.contains(number))
+            devices.insert(link);
+    }
+    return devices;
 }
 
 void station(const QString &folder, int units, int everyMs, bool killMidway, int idleSeconds)
@@ -276,17 +312,21 @@ void station(const QString &folder, int units, int everyMs, bool killMidway, int
         int(watch.output().count("Setting OK !!") + watch.output().count("Setting Fail !!") +
             watch.output().count("Port error !!"));
     const ReportCheck check = checkReport(report);
-    std::printf("  %s: %d result lines printed, %d records, %d whole, %d distinct devices, "
-                "file ends with a newline: %s\n",
-                killMidway ? "killed (-9) midway" : "report", printed, check.records, check.whole,
-                check.distinct, check.endsWithNewline ? "yes" : "NO");
-    const bool ok = killMidway
-                        ? check.whole == check.records && check.endsWithNewline &&
-                              check.distinct == check.records &&
-                              (check.records == printed || check.records == printed + 1)
-                        : check.records == units && check.whole == units && check.distinct == units;
+    const QSet<QByteArray> framed = framedUnits(line.output());
+    const bool everyFramedStarted = check.started.contains(framed);
+    std::printf("  %s: %d result lines printed, %lld units sent a frame, %d records (%lld "
+                "started, %d results), %d whole, %lld distinct results, every unit sent a frame "
+                "has its started record: %s, file ends with a newline: %s\n",
+                killMidway ? "killed (-9) midway" : "report", printed, framed.size(), check.records,
+                check.started.size(), check.results, check.whole, check.resulted.size(),
+                everyFramedStarted ? "yes" : "NO", check.endsWithNewline ? "yes" : "NO");
+    const bool ok = killMidway ? check.whole == check.records && check.endsWithNewline &&
+                                     everyFramedStarted && check.resulted.size() == check.results &&
+                                     (check.results == printed || check.results == printed + 1)
+                               : check.results == units && check.whole == 2 * units &&
+                                     check.resulted.size() == units && everyFramedStarted;
     std::printf("  target (%s): %s\n",
-                killMidway ? "only whole records, none lost or twice"
+                killMidway ? "every unit sent a frame has its record, only whole records"
                            : "every unit once, whole, none lost",
                 ok ? "met" : "MISSED");
 }

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing on Debian 12, builds, then runs the program or the tests.
 #   setup.sh run    build and start the program
-#   setup.sh test   build and run the whole test suite, build the Debian
-#                   package, check it and start the packaged program, then run the same suite built with
+#   setup.sh test   build and run the whole test suite, then the real-driver
+#                   tests, build the Debian package, check it and start the
+#                   packaged program, then run the same suite built with
 #                   AddressSanitizer + UndefinedBehaviorSanitizer, then give
 #                   every fuzz target a short run
+#   setup.sh usb    build and run only the real-driver tests (tests/usb:
+#                   a virtual machine with an emulated USB serial adapter)
 #   setup.sh asan   only the sanitizer build and its test run
 #   setup.sh fuzz   only the fuzz build and its short run
 #   setup.sh package
@@ -24,9 +27,9 @@ asan_build=${VANTREL_ASAN_BUILD_DIR:-$here/build-asan}
 fuzz_build=${VANTREL_FUZZ_BUILD_DIR:-$here/build-fuzz}
 
 case "$mode" in
-run | test | asan | fuzz | package | windows) ;;
+run | test | usb | asan | fuzz | package | windows) ;;
 *)
-    echo "usage: $0 run|test|asan|fuzz|package|windows" >&2
+    echo "usage: $0 run|test|usb|asan|fuzz|package|windows" >&2
     exit 2
     ;;
 esac
@@ -36,6 +39,12 @@ packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev libudev-dev
 # libFuzzer ships in clang's runtime package, which clang only recommends.
 if [ "$mode" = test ] || [ "$mode" = fuzz ]; then
     packages+=(clang-14 libclang-rt-14-dev)
+fi
+# The real-driver tests run Debian's kernel under QEMU; kmod prepares its
+# modules. The guest's kernel, udev and busybox are fetched into a cache by
+# tests/usb/cache.sh, not installed.
+if [ "$mode" = test ] || [ "$mode" = usb ]; then
+    packages+=(qemu-system-x86 kmod)
 fi
 # cpack finds the programs with file and their library packages with
 # dpkg-shlibdeps. In the test run lintian checks the package, the next three
@@ -78,7 +87,16 @@ stage() {
 
 normal_tests() {
     stage "Tests, normal build ($build)"
-    (cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300)
+    (cd "$build" && QT_QPA_PLATFORM=offscreen ctest -LE usb --output-on-failure --timeout 300)
+}
+
+usb_tests() {
+    stage "Real-driver tests: the kernel's FTDI driver and udev in a virtual machine ($build)"
+    local started=$SECONDS
+    (cd "$build" && ctest -L usb --output-on-failure --timeout 900)
+    # What the programs in the machine passed and measured.
+    grep -E '^(Real-driver guest|PASS|    |Guest ran)' "$build/Testing/Temporary/LastTest.log"
+    echo "Real-driver tests: $((SECONDS - started)) s"
 }
 
 package_build() {
@@ -114,7 +132,7 @@ asan_tests() {
         export QT_QPA_PLATFORM=offscreen
         export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:strict_string_checks=1:log_path=$reports/asan"
         export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$reports/ubsan"
-        ctest --output-on-failure --timeout 300
+        ctest -LE usb --output-on-failure --timeout 300
     ) || status=$?
     if [ -n "$(ls -A "$reports")" ]; then
         for report in "$reports"/*; do
@@ -138,7 +156,7 @@ windows_build() {
 }
 
 windows_checks() {
-    stage "Windows checks under Wine: install, window, serial, vantrel-set, uninstall"
+    stage "Windows checks under Wine: install, window, serial, vantrel-set, station, uninstall"
     bash "$here/scripts/windows/wine-test.sh" "$build" "$here/build-win"
 }
 
@@ -153,7 +171,7 @@ fuzz_smoke() {
     grep -E 'Testing: |Done [0-9]+ runs' "$fuzz_build/Testing/Temporary/LastTest.log"
 }
 
-if [ "$mode" = run ] || [ "$mode" = test ] || [ "$mode" = package ]; then
+if [ "$mode" = run ] || [ "$mode" = test ] || [ "$mode" = usb ] || [ "$mode" = package ]; then
     cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_WERROR=$werror
     cmake --build "$build" -j"$jobs"
 fi
@@ -170,12 +188,16 @@ run)
     ;;
 test)
     normal_tests
+    usb_tests
     package_build
     package_check
     windows_build
     windows_checks
     asan_tests
     fuzz_smoke
+    ;;
+usb)
+    usb_tests
     ;;
 asan)
     asan_tests

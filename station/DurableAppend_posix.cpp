@@ -11,32 +11,63 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-bool appendDurably(const QString &path, const QByteArray &header, const QByteArray &line,
-                   QString *error)
+namespace {
+
+QString systemError(int error)
 {
-    const QByteArray name = QFile::encodeName(path);
-    const auto failed = [&](const QString &what) {
-        *error = QStringLiteral("Cannot write the report %1: %2.").arg(path, what);
-        return false;
-    };
+    return DeviceFacts::systemErrorText(error);
+}
+
+// The report opened for appending and locked: another station on the same
+// file must not slip a record in between. -1 and why when it cannot be.
+int openLocked(const QByteArray &name, QString *why)
+{
     // Read access only to look at the last byte; a file we may only write
     // to is appended to all the same.
     int fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0 && errno == EACCES)
         fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return failed(DeviceFacts::systemErrorText(errno));
-    // Another station on the same file must not slip a record in between.
-    if (::flock(fd, LOCK_EX) != 0) {
-        const int e = errno;
-        ::close(fd);
-        return failed(DeviceFacts::systemErrorText(e));
+    if (fd < 0) {
+        *why = systemError(errno);
+        return -1;
     }
+    if (::flock(fd, LOCK_EX) != 0) {
+        *why = systemError(errno);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// A new file is only on the disk once its folder entry is.
+void syncFolderOf(const QString &path)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+} // namespace
+
+bool appendDurably(const QString &path, const QByteArray &header, const QByteArray &line,
+                   QString *error)
+{
+    const auto failed = [&](const QString &what) {
+        *error = QStringLiteral("Cannot write the report %1: %2.").arg(path, what);
+        return false;
+    };
+    QString why;
+    const int fd = openLocked(QFile::encodeName(path), &why);
+    if (fd < 0)
+        return failed(why);
     struct stat st = {};
     if (::fstat(fd, &st) != 0) {
         const int e = errno;
         ::close(fd);
-        return failed(DeviceFacts::systemErrorText(e));
+        return failed(systemError(e));
     }
     char last = '\n';
     if (st.st_size > 0 && S_ISREG(st.st_mode))
@@ -49,28 +80,20 @@ bool appendDurably(const QString &path, const QByteArray &header, const QByteArr
         if (written > 0 && ::ftruncate(fd, st.st_size) != 0) {
             const int e = errno;
             ::close(fd);
-            return failed(QStringLiteral("a part record is left at its end (%1)")
-                              .arg(DeviceFacts::systemErrorText(e)));
+            return failed(
+                QStringLiteral("a part record is left at its end (%1)").arg(systemError(e)));
         }
         ::close(fd);
-        return failed(written < 0 ? DeviceFacts::systemErrorText(writeError)
-                                  : QStringLiteral("the disk is full"));
+        return failed(written < 0 ? systemError(writeError) : QStringLiteral("the disk is full"));
     }
     if (::fsync(fd) != 0) {
         const int e = errno;
         ::close(fd);
-        return failed(DeviceFacts::systemErrorText(e));
+        return failed(systemError(e));
     }
     if (::close(fd) != 0)
-        return failed(DeviceFacts::systemErrorText(errno));
-    if (st.st_size == 0) {
-        // A new file is only on the disk once its folder entry is.
-        const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-        const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
-        }
-    }
+        return failed(systemError(errno));
+    if (st.st_size == 0)
+        syncFolderOf(path);
     return true;
 }

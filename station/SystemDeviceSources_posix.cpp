@@ -2,6 +2,7 @@
 #include "station/DeviceWatcher.h"
 
 #include <QFileSystemWatcher>
+#include <QSet>
 #include <QSocketNotifier>
 
 #ifdef VANTREL_HAVE_UDEV
@@ -28,7 +29,7 @@ public:
         const QString advertised = AdvertisedPorts::folder() + QLatin1Char('/');
         QList<PortEntry> own;
         for (const PortEntry &entry : SystemPortCatalog().devices()) {
-            if (!entry.location.startsWith(advertised))
+            if (!entry.location.startsWith(advertised) && isSettled(entry.location))
                 own.append(entry);
         }
         return own;
@@ -36,9 +37,18 @@ public:
 
 private:
     void onReadable();
+    // The kernel lists a new device before udev has made its links and read
+    // its USB ids; listed then, it would be judged without them, and it
+    // would not be new again when they come. A device counts once udev has
+    // told of it, or if it was there when listening began.
+    [[nodiscard]] bool isSettled(const QString &location) const
+    {
+        return !m_monitor || m_settled.contains(location);
+    }
 
     struct udev *m_udev = nullptr;
     struct udev_monitor *m_monitor = nullptr;
+    QSet<QString> m_settled; // device nodes
 };
 
 #ifdef VANTREL_HAVE_UDEV
@@ -64,6 +74,8 @@ bool KernelDeviceSource::start(QString *why)
     auto *notifier =
         new QSocketNotifier(qintptr(udev_monitor_get_fd(m_monitor)), QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &KernelDeviceSource::onReadable);
+    for (const PortEntry &entry : SystemPortCatalog().devices())
+        m_settled.insert(entry.location);
     return true;
 }
 
@@ -72,6 +84,12 @@ void KernelDeviceSource::onReadable()
     bool any = false;
     while (udev_device *device = udev_monitor_receive_device(m_monitor)) {
         any = true;
+        const char *node = udev_device_get_devnode(device);
+        const char *action = udev_device_get_action(device);
+        if (node && qstrcmp(action, "remove") == 0)
+            m_settled.remove(QString::fromLocal8Bit(node));
+        else if (node)
+            m_settled.insert(QString::fromLocal8Bit(node));
         udev_device_unref(device);
     }
     if (any)

@@ -97,27 +97,26 @@ void describeRunOption(HelpWriter &help, const RunOption &option)
     help.entry(left, tokens);
 }
 
-} // namespace
-
-QString helpText()
+void describeUsage(HelpWriter &help)
 {
-    constexpr qsizetype kStatusColumn = 6;
-    HelpWriter help;
     help.heading(
         QStringLiteral("Usage: vantrel-set DEVICE... SETTING... [--wait-ms N] [--verbose]"));
     help.heading(QStringLiteral("       vantrel-set --dry-run SETTING..."));
     help.heading(QStringLiteral("       vantrel-set --save-profile FILE SETTING..."));
-    help.heading(
-        QStringLiteral("       vantrel-set --watch [--match TEXT] [--report FILE] SETTING..."));
+    help.heading(QStringLiteral(
+        "       vantrel-set --watch --match TEXT|--match-any [--report FILE] SETTING..."));
     help.blank();
-    const QString device = deviceAbout();
     help.paragraph(
         QStringLiteral("Sets the radio dongle on the serial DEVICE (e.g. %1), as the Setting "
                        "buttons of the Vantrel window do: the settings of one page go to the "
                        "dongle as one 12-byte frame at 9600 8N1, and the dongle answers each "
                        "frame with 55 AA.")
-            .arg(device));
+            .arg(deviceAbout()));
+}
 
+// The settings page by page, each list in the order the window fills them.
+void describeSettings(HelpWriter &help)
+{
     const std::pair<Page, const char *> sections[] = {
         {Page::General, "General page (one frame). A setting not given is sent as shown in [ ], "
                         "the value the window sends while nothing is picked in that list:"},
@@ -127,7 +126,6 @@ QString helpText()
     for (const auto &[page, heading] : sections) {
         help.blank();
         help.paragraph(QLatin1String(heading));
-        // In the order the window fills its lists.
         for (const ListTable *table : SettingCodec::allLists()) {
             for (const ListOption &option : listOptions()) {
                 if (option.table == table && option.page == page)
@@ -142,12 +140,15 @@ QString helpText()
                        words("Slave IDs, as --master [000,000,000]"));
         }
     }
-
     help.blank();
     help.paragraph(QStringLiteral(
         "A VALUE is one of those listed, in any case. Write a blank as '-' or quote it "
         "(1-to-multi or \"1 To Multi\"), and leave a unit out or glue it on if you like: 300, "
         "300ms, 300-ms; -8 for -8 dBm."));
+}
+
+void describeRuns(HelpWriter &help)
+{
     help.blank();
     help.heading(QStringLiteral("Options:"));
     for (const RunOption &option : runOptions())
@@ -164,6 +165,11 @@ QString helpText()
         "\"UNIT: Busy !!\" (another program holds it) or \"UNIT: Not configured !!\"; UNIT is "
         "the device, after the unit's serial number when it has one. The exit status is the "
         "worst of them. A device named twice is refused. A station ends with a summary."));
+}
+
+void describeExitStatuses(HelpWriter &help)
+{
+    constexpr qsizetype kStatusColumn = 6;
     help.blank();
     help.heading(QStringLiteral("Exit status:"));
     const std::pair<const char *, const char *> statuses[] = {
@@ -181,6 +187,17 @@ QString helpText()
     };
     for (const auto &[status, meaning] : statuses)
         help.entry(QLatin1String(status), words(meaning), kStatusColumn);
+}
+
+} // namespace
+
+QString helpText()
+{
+    HelpWriter help;
+    describeUsage(help);
+    describeSettings(help);
+    describeRuns(help);
+    describeExitStatuses(help);
     return help.text();
 }
 

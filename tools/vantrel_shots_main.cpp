@@ -24,6 +24,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -237,6 +238,29 @@ template <typename T> [[nodiscard]] T *control(Form1 &window, const char *name)
     return parts.join(QStringLiteral(", "));
 }
 
+// The output folder of the command line, made if needed; empty on failure.
+std::optional<QDir> outputFolder(const QApplication &app)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Renders the four pages of the Vantrel window into page-*.png files."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(
+        QStringLiteral("folder"),
+        QStringLiteral("Where to write the pictures (created if needed)."));
+    parser.process(app);
+    if (parser.positionalArguments().size() != 1) {
+        fail(QStringLiteral("give one output folder, e.g. docs/images"));
+        return std::nullopt;
+    }
+    const QDir folder(parser.positionalArguments().constFirst());
+    if (!QDir().mkpath(folder.path())) {
+        fail(QStringLiteral("cannot create %1").arg(folder.path()));
+        return std::nullopt;
+    }
+    return folder;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -251,24 +275,9 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("vantrel-shots"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(QApplication::style()->standardPalette());
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Renders the four pages of the Vantrel window into page-*.png files."));
-    parser.addHelpOption();
-    parser.addPositionalArgument(
-        QStringLiteral("folder"),
-        QStringLiteral("Where to write the pictures (created if needed)."));
-    parser.process(app);
-    if (parser.positionalArguments().size() != 1) {
-        fail(QStringLiteral("give one output folder, e.g. docs/images"));
-        return 2;
-    }
-    const QDir folder(parser.positionalArguments().constFirst());
-    if (!QDir().mkpath(folder.path())) {
-        fail(QStringLiteral("cannot create %1").arg(folder.path()));
+    const std::optional<QDir> folder = outputFolder(app);
+    if (!folder)
         return EXIT_FAILURE;
-    }
 
     SilentBoxes boxes;
     CancelledSave save;
@@ -301,7 +310,7 @@ int main(int argc, char *argv[])
             QCoreApplication::exit(EXIT_FAILURE);
             return;
         }
-        const bool ok = !images.isEmpty() && writeAll(images, folder);
+        const bool ok = !images.isEmpty() && writeAll(images, *folder);
         QCoreApplication::exit(ok ? EXIT_SUCCESS : EXIT_FAILURE);
     });
     return QApplication::exec();

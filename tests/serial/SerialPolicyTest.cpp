@@ -135,6 +135,10 @@ void SerialPolicyTest::messagesNameTheDevice()
                 .contains(QLatin1String("permission denied")));
     QVERIFY(PortErrors::openFailureText(device, OpenFailure::NoSuchDevice, {})
                 .contains(QLatin1String("no such device")));
+    // A command line has no Auto Scan to send its user to.
+    QVERIFY(!PortErrors::openFailureText(device, OpenFailure::NoSuchDevice, {},
+                                         PortErrors::Audience::CommandLine)
+                 .contains(QLatin1String("Auto Scan")));
     QVERIFY(PortErrors::openFailureText(device, OpenFailure::Other, QStringLiteral("odd failure"))
                 .contains(QLatin1String("odd failure")));
 

@@ -1,7 +1,10 @@
 #include "station/Station.h"
 
+#include "support/ScratchFileSystem.h"
 #include "support/StationRig.h"
 
+#include <QFile>
+#include <QSerialPort>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -21,6 +24,27 @@ qsizetype resultLines(const QByteArray &out)
 {
     return out.count(": Setting OK !!") + out.count(": Setting Fail !!") +
            out.count(": Port error !!");
+}
+
+// The report's records as name-to-value maps, by the header's names.
+QList<QHash<QByteArray, QByteArray>> recordsOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QList<QByteArray> header = lines.first().split(',');
+    QList<QHash<QByteArray, QByteArray>> records;
+    for (const QByteArray &line : lines.mid(1)) {
+        if (line.isEmpty())
+            continue;
+        QHash<QByteArray, QByteArray> record;
+        const QList<QByteArray> fields = line.split(',');
+        for (qsizetype i = 0; i < header.size() && i < fields.size(); ++i)
+            record.insert(header.at(i), fields.at(i));
+        records.append(record);
+    }
+    return records;
 }
 
 // A station over a scripted line, started and waiting.
@@ -65,6 +89,11 @@ private slots:
     void unitsAsTheyComeAndGo_data();
     void unitsAsTheyComeAndGo();
     void stopLetsRunningUnitsEnd();
+    void reportThatCannotBeWritten_data();
+    void reportThatCannotBeWritten();
+    void noFrameWithoutItsRecord();
+    void busyUnitIsNotAFailure();
+    void unmatchedNamedOnce();
 };
 
 void StationTest::presentDevices_data()
@@ -170,6 +199,128 @@ void StationTest::stopLetsRunningUnitsEnd()
     QVERIFY(lines.first().endsWith(": Setting Fail !!"));
     QCOMPARE(lines.last(), QByteArray("Station stopped. 1 unit: 0 acknowledged, 1 failed "
                                       "(no-answer 1)."));
+}
+
+void StationTest::reportThatCannotBeWritten_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::newRow("missing folder") << "missing";
+    QTest::newRow("read-only mount") << "read-only";
+    QTest::newRow("full disk") << "full";
+    QTest::newRow("/dev/full") << "/dev/full";
+}
+
+// A report the station cannot write stops it before it waits for a unit:
+// creating an empty file is no proof, the run's own record is.
+void StationTest::reportThatCannotBeWritten()
+{
+    QFETCH(QString, where);
+    ScratchFileSystem scratch;
+    if (!scratch.isMounted() && where != QLatin1String("/dev/full"))
+        QSKIP(qPrintable(scratch.why()));
+    if (where == QLatin1String("read-only"))
+        QVERIFY(scratch.makeReadOnly());
+    if (where == QLatin1String("full"))
+        QVERIFY(scratch.fill());
+    PlayedDongle present;
+    RunPlan plan = planFor(0);
+    plan.includePresent = true;
+    plan.reportPath =
+        where.startsWith(QLatin1Char('/'))
+            ? where
+            : scratch.filePath(where == QLatin1String("missing") ? QStringLiteral("no/units.csv")
+                                                                 : QStringLiteral("units.csv"));
+    RunningStation rig(plan, {present.entry()});
+    QVERIFY(rig.finished->wait(5000));
+    QCOMPARE(rig.finished->first().first().toInt(), 4);
+    QVERIFY2(rig.console.err().contains(plan.reportPath.toLocal8Bit()), rig.console.err());
+    QVERIFY(!rig.waiting());
+    QTest::qWait(100);
+    QCOMPARE(present.frames(), 0);
+}
+
+// The disk fills while units come: a unit gets its first byte only after its
+// started record is on the disk; the station then takes no unit more, and
+// those under way end.
+void StationTest::noFrameWithoutItsRecord()
+{
+    ScratchFileSystem scratch(4096);
+    if (!scratch.isMounted())
+        QSKIP(qPrintable(scratch.why()));
+    RunPlan plan = planFor(0);
+    plan.reportPath = scratch.filePath(QStringLiteral("units.csv"));
+    RunningStation rig(plan);
+    QTRY_VERIFY(rig.waiting());
+    std::vector<std::unique_ptr<PlayedDongle>> units;
+    while (rig.finished->isEmpty() && units.size() < 40) {
+        units.push_back(std::make_unique<PlayedDongle>());
+        rig.source->plug(units.back()->entry(QStringLiteral("SN%1").arg(units.size())));
+        QTRY_COMPARE(resultLines(rig.console.out()) +
+                         rig.console.out().count(": Not configured !!"),
+                     qsizetype(units.size()));
+    }
+    QTRY_VERIFY(!rig.finished->isEmpty());
+    QCOMPARE(rig.finished->first().first().toInt(), 4);
+
+    QSet<QByteArray> started;
+    for (const auto &record : recordsOf(plan.reportPath)) {
+        if (record.value("kind") == "started")
+            started.insert(record.value("device"));
+    }
+    QVERIFY(!started.isEmpty());
+    for (const auto &unit : units) {
+        const bool recorded = started.contains(unit->entry().location.toLocal8Bit());
+        QCOMPARE(unit->frames() > 0, recorded);
+    }
+    QVERIFY2(rig.console.out().contains(": Not configured !!"), rig.console.out());
+    // Each unit's line names it by its serial number.
+    QVERIFY2(rig.console.out().startsWith("SN1 (" + units.front()->entry().location.toLocal8Bit() +
+                                          "): Setting OK !!"),
+             rig.console.out());
+}
+
+// Another program holds the unit: it is busy, told so and recorded, not a
+// failed unit.
+void StationTest::busyUnitIsNotAFailure()
+{
+    PlayedDongle held;
+    QSerialPort other;
+    other.setPortName(held.pty.slavePath());
+    QVERIFY(other.open(QIODevice::ReadWrite));
+    QTemporaryDir dir;
+    RunPlan plan = planFor(0);
+    plan.reportPath = dir.filePath(QStringLiteral("units.csv"));
+    RunningStation rig(plan);
+    QTRY_VERIFY(rig.waiting());
+    rig.source->plug(held.entry());
+    QTRY_VERIFY(rig.console.out().contains(": Busy !!"));
+    QCOMPARE(held.frames(), 0);
+    QCOMPARE(rig.stop(), 1);
+    QVERIFY2(rig.console.out().endsWith("1 unit: 0 acknowledged, 0 failed, 1 busy.\n"),
+             rig.console.out());
+    QCOMPARE(recordsOf(plan.reportPath).constLast().value("result"), QByteArray("busy"));
+}
+
+// With --verbose a device that does not match is named, once.
+void StationTest::unmatchedNamedOnce()
+{
+    PlayedDongle stranger;
+    RunPlan plan = planFor(0);
+    plan.matchAny = false;
+    plan.match = QStringLiteral("0403:6001");
+    plan.verbose = true;
+    RunningStation rig(plan);
+    QTRY_VERIFY(rig.waiting());
+    for (int i = 0; i < 2; ++i) {
+        rig.source->plug(stranger.entry());
+        rig.source->pull(stranger.entry().location);
+    }
+    QTRY_VERIFY(rig.console.err().contains("does not match"));
+    QTest::qWait(100);
+    QCOMPARE(rig.console.err().count("does not match"), 1);
+    QVERIFY(rig.console.err().contains(stranger.entry().location.toLocal8Bit()));
+    QCOMPARE(stranger.frames(), 0);
+    QCOMPARE(rig.stop(), 0);
 }
 
 QTEST_GUILESS_MAIN(StationTest)

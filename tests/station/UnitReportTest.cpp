@@ -68,6 +68,8 @@ private slots:
     void oneLinePerRecord_data();
     void oneLinePerRecord();
     void fullDiskLeavesOnlyWholeRecords();
+    void beginOnWhatIsThere_data();
+    void beginOnWhatIsThere();
 };
 
 void UnitReportTest::oneLinePerRecord_data()
@@ -137,6 +139,81 @@ void UnitReportTest::fullDiskLeavesOnlyWholeRecords()
     QCOMPARE(contents(report.path()), before);
     QVERIFY2(report.append(record, &error), qPrintable(error));
     QCOMPARE(contents(report.path()), before + report.line(record));
+}
+
+void UnitReportTest::beginOnWhatIsThere_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("there"); // the file before, or null for none
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QByteArray>("kept"); // what precedes the run's record
+
+    const QByteArray header = UnitReport::csvHeader();
+    QTest::newRow("new CSV") << "units.csv" << QByteArray() << true << header;
+    QTest::newRow("a report of ours") << "units.csv" << header + "result,line\n"
+                                      << true << header + "result,line\n";
+    QTest::newRow("another header") << "units.csv" << QByteArray("time,host,device\n1,2,3\n")
+                                    << false << QByteArray("time,host,device\n1,2,3\n");
+    QTest::newRow("last line without its newline")
+        << "units.csv" << header + "cut" << true << header + "cut\n";
+    QTest::newRow("JSON Lines, in capitals")
+        << "UNITS.JSONL" << QByteArray() << true << QByteArray();
+}
+
+// A run starts its report with its own record, after what is there, and
+// never under a header that names other fields.
+void UnitReportTest::beginOnWhatIsThere()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, there);
+    QFETCH(bool, accepted);
+    QFETCH(QByteArray, kept);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    if (!there.isNull()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(there) == there.size());
+    }
+    const RunIdentity run{.version = QStringLiteral("9.8.7"),
+                          .station = QStringLiteral("line-2, bench 4"),
+                          .operatorName = QStringLiteral("Kim"),
+                          .lot = QStringLiteral("WO-1187"),
+                          .runId = QStringLiteral("run-1"),
+                          .profile = QString(),
+                          .settingsSha256 = QStringLiteral("ab12")};
+    UnitReport report(path, run);
+    QString error;
+    QCOMPARE(report.begin(QDateTime::currentDateTime(), &error), accepted);
+    const QByteArray after = contents(path);
+    QVERIFY2(after.startsWith(kept), after.constData());
+    if (!accepted) {
+        QCOMPARE(after, kept);
+        QVERIFY2(error.contains(path), qPrintable(error));
+        return;
+    }
+    const QByteArray line = after.mid(kept.size());
+    QVERIFY2(line.endsWith('\n') && line.count('\n') == 1, line.constData());
+    QHash<QString, QString> record;
+    if (UnitReport::isJsonLines(path)) {
+        const QJsonObject object = QJsonDocument::fromJson(line).object();
+        for (auto it = object.begin(); it != object.end(); ++it)
+            record.insert(it.key(), it.value().isDouble() ? QString::number(it.value().toInt())
+                                                          : it.value().toString());
+    } else {
+        const QStringList names = csvFields(UnitReport::csvHeader().trimmed());
+        const QStringList fields = csvFields(line.trimmed());
+        QCOMPARE(fields.size(), names.size());
+        for (qsizetype i = 0; i < names.size(); ++i)
+            record.insert(names.at(i), fields.at(i));
+    }
+    QCOMPARE(record.value("kind"), QStringLiteral("station"));
+    QCOMPARE(record.value("seq"), QStringLiteral("0"));
+    QCOMPARE(record.value("version"), run.version);
+    QCOMPARE(record.value("station"), run.station);
+    QCOMPARE(record.value("operator"), run.operatorName);
+    QCOMPARE(record.value("lot"), run.lot);
+    QCOMPARE(record.value("run_id"), run.runId);
+    QCOMPARE(record.value("settings_sha256"), run.settingsSha256);
 }
 
 QTEST_GUILESS_MAIN(UnitReportTest)

@@ -30,14 +30,16 @@ public:
     // be shortened to keep a suite quick.
     void start(std::shared_ptr<QList<PortEntry>> ports = nullptr, int ackWaitMs = 2500)
     {
-        stop();
-        boxes.shown.clear();
-        boxes.whileOpen = nullptr;
-        save.answers.clear();
-        save.requests.clear();
-        m_window = new Form1(testPlatform(boxes, save, std::move(ports)));
-        boxes.shown.clear();
-        transaction()->setTimeoutInterval(ackWaitMs);
+        startOn(testPlatform(boxes, save, std::move(ports)), ackWaitMs);
+    }
+    // The same on the machine's own serial devices: only where every device
+    // belongs to the test (the real-driver tests' virtual machine).
+    void startOnMachinePorts(int ackWaitMs = 2500)
+    {
+        Form1Platform platform;
+        platform.boxes = &boxes;
+        platform.saveDialog = &save;
+        startOn(std::move(platform), ackWaitMs);
     }
     void stop()
     {
@@ -128,6 +130,18 @@ public:
     ScriptedSaveDialog save;
 
 private:
+    void startOn(Form1Platform platform, int ackWaitMs)
+    {
+        stop();
+        boxes.shown.clear();
+        boxes.whileOpen = nullptr;
+        save.answers.clear();
+        save.requests.clear();
+        m_window = new Form1(std::move(platform));
+        boxes.shown.clear();
+        transaction()->setTimeoutInterval(ackWaitMs);
+    }
+
     Form1 *m_window = nullptr;
     QTemporaryDir m_dir;
 };

@@ -4,6 +4,7 @@
 
 #include "support/TestBytes.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -255,6 +256,10 @@ void SetArgumentsTest::plans_data()
                                  << "/dev/ttyUSB0" << QStringList{"General"} << 2500 << false;
     QTest::newRow("bare device name") << QStringList{"ttyUSB1", "--channel", "3"} << Action::Send
                                       << "/dev/ttyUSB1" << QStringList{"General"} << 2500 << false;
+    QTest::newRow("relative path, from where the program runs")
+        << QStringList{"run/x/dongle", "--channel", "3"} << Action::Send
+        << QDir::current().absoluteFilePath(QStringLiteral("run/x/dongle"))
+        << QStringList{"General"} << 2500 << false;
     QTest::newRow("page order, not argument order")
         << QStringList{"--receive-timeout", "50", "--slave", "1,2,3", "--power", "0", "/dev/x"}
         << Action::Send << "/dev/x" << QStringList{"General", "Advanced", "Advanced 2"} << 2500
@@ -367,6 +372,9 @@ void SetArgumentsTest::profileRoundTrip()
     QVERIFY2(SettingProfile::write(file, saving.plan->settingsText, &error), qPrintable(error));
 
     const Parsed loaded = parseArgs(QStringList{"--dry-run", "--profile", file} + overrides);
+    // The report would be written into the profile.
+    QVERIFY(!parseArgs({"/dev/ttyS0", "--profile", file, "--report", dir.filePath("line.profile")})
+                 .plan);
     // The same settings on the command line alone: the overridden ones left out.
     QStringList effective = overrides;
     for (qsizetype i = 0; i + 1 < settings.size(); i += 2) {
