@@ -245,7 +245,7 @@ station=$!
 wait_for 60 "the station to wait" grep -qs 'waiting for devices' "$work/station.err"
 plug 8 ok
 plug 10 hangup
-wait_for 60 "COM8 and COM10" grep -q 'COM10: Port error !!' "$work/station.out"
+wait_for 60 "COM10" grep -q 'COM10: Port error !!' "$work/station.out"
 wait_for 60 "COM8" grep -q 'COM8: Setting OK !!' "$work/station.out"
 # The next unit in the same socket is a unit of its own.
 unplug 8
