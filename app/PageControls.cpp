@@ -24,11 +24,6 @@ QFont windowFont()
     return font;
 }
 
-QString toQString(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
 ChoiceList *makeList(const SettingCodec::ListTable &table, QWidget *parent)
 {
     auto *list =

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/ByteText.h"
 #include "protocol/SettingCodec.h"
 
 #include <QFont>
@@ -23,7 +24,6 @@ inline const QString kChoose = QStringLiteral("請選擇");
 [[nodiscard]] QFont arial(qreal points);
 // The window's own font, with a fallback that has the tooltips' characters.
 [[nodiscard]] QFont windowFont();
-[[nodiscard]] QString toQString(std::string_view text);
 
 // A list named and filled from its code table, unpicked.
 [[nodiscard]] ChoiceList *makeList(const SettingCodec::ListTable &table, QWidget *parent);

@@ -13,11 +13,6 @@
 
 namespace {
 
-QString systemError(int error)
-{
-    return DeviceFacts::systemErrorText(error);
-}
-
 // The report opened for appending and locked: another station on the same
 // file must not slip a record in between. -1 and why when it cannot be.
 int openLocked(const QByteArray &name, QString *why)
@@ -28,11 +23,11 @@ int openLocked(const QByteArray &name, QString *why)
     if (fd < 0 && errno == EACCES)
         fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
-        *why = systemError(errno);
+        *why = DeviceFacts::systemErrorText(errno);
         return -1;
     }
     if (::flock(fd, LOCK_EX) != 0) {
-        *why = systemError(errno);
+        *why = DeviceFacts::systemErrorText(errno);
         ::close(fd);
         return -1;
     }
@@ -67,7 +62,7 @@ bool appendDurably(const QString &path, const QByteArray &header, const QByteArr
     if (::fstat(fd, &st) != 0) {
         const int e = errno;
         ::close(fd);
-        return failed(systemError(e));
+        return failed(DeviceFacts::systemErrorText(e));
     }
     char last = '\n';
     if (st.st_size > 0 && S_ISREG(st.st_mode))
@@ -80,19 +75,20 @@ bool appendDurably(const QString &path, const QByteArray &header, const QByteArr
         if (written > 0 && ::ftruncate(fd, st.st_size) != 0) {
             const int e = errno;
             ::close(fd);
-            return failed(
-                QStringLiteral("a part record is left at its end (%1)").arg(systemError(e)));
+            return failed(QStringLiteral("a part record is left at its end (%1)")
+                              .arg(DeviceFacts::systemErrorText(e)));
         }
         ::close(fd);
-        return failed(written < 0 ? systemError(writeError) : QStringLiteral("the disk is full"));
+        return failed(written < 0 ? DeviceFacts::systemErrorText(writeError)
+                                  : QStringLiteral("the disk is full"));
     }
     if (::fsync(fd) != 0) {
         const int e = errno;
         ::close(fd);
-        return failed(systemError(e));
+        return failed(DeviceFacts::systemErrorText(e));
     }
     if (::close(fd) != 0)
-        return failed(systemError(errno));
+        return failed(DeviceFacts::systemErrorText(errno));
     if (st.st_size == 0)
         syncFolderOf(path);
     return true;

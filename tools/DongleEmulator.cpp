@@ -18,8 +18,7 @@ namespace {
 QString field(const ListTable &table, unsigned value, const QString &known, const QString &label)
 {
     if (const ListItem *item = table.itemOf(value)) {
-        return known.arg(
-            QString::fromLatin1(item->text.data(), qsizetype(item->text.size())).trimmed());
+        return known.arg(toQString(item->text).trimmed());
     }
     return QStringLiteral("%1 code %2?").arg(label).arg(value);
 }

@@ -1,5 +1,6 @@
 #include "tools/SetArguments.h"
 
+#include "protocol/ByteText.h"
 #include "tools/DeviceArguments.h"
 #include "tools/SetOptions.h"
 
@@ -13,7 +14,7 @@ QString shownValue(const ListTable &table, std::uint16_t value)
 {
     for (const SettingCodec::ListItem &item : table.items) {
         if (item.value == value)
-            return QString::fromLatin1(item.text.data(), qsizetype(item.text.size())).trimmed();
+            return toQString(item.text).trimmed();
     }
     return QString::number(value);
 }

@@ -1,5 +1,7 @@
 #include "tools/SetOptions.h"
 
+#include "protocol/ByteText.h"
+
 #include "tools/DeviceArguments.h"
 
 #include <QCommandLineParser>
@@ -60,11 +62,6 @@ const RunOption kRunOptions[] = {
     {"version", nullptr, nullptr, "Print the version."},
 };
 
-QString textOf(std::string_view text)
-{
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
-}
-
 // One spelling for comparing: trimmed, lower case, blanks as '-'.
 QString spelled(const QString &value)
 {
@@ -78,7 +75,7 @@ QStringList spellings(std::string_view itemText)
 {
     static const QRegularExpression number(QStringLiteral("^-?[0-9]+$"));
     static const QRegularExpression unit(QStringLiteral("^[A-Za-z]+$"));
-    const QString shown = textOf(itemText).trimmed();
+    const QString shown = toQString(itemText).trimmed();
     QStringList out{spelled(shown)};
     const QStringList words = shown.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (words.size() == 2 && number.match(words[0]).hasMatch() && unit.match(words[1]).hasMatch()) {
@@ -144,7 +141,7 @@ QStringList itemTexts(const SettingCodec::ListTable &table)
 {
     QStringList texts;
     for (const SettingCodec::ListItem &item : table.items)
-        texts << textOf(item.text).trimmed();
+        texts << toQString(item.text).trimmed();
     return texts;
 }
 

@@ -1,5 +1,6 @@
 #include "tools/SettingResolver.h"
 
+#include "protocol/ByteText.h"
 #include "station/SettingProfile.h"
 #include "tools/SetOptions.h"
 
@@ -14,11 +15,6 @@ namespace {
 constexpr const char *kInitialIdText = "000";
 
 using Ids = std::array<QByteArray, 3>;
-
-QString textOf(std::string_view text)
-{
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
-}
 
 std::string_view viewOf(const QByteArray &bytes)
 {
@@ -43,7 +39,7 @@ std::optional<Ids> parseIds(const Given &setting, QString *error)
             *error = QStringLiteral("%1 %2: the ID %3 is refused.\n%4")
                          .arg(setting.where, SettingProfile::quoted(setting.value),
                               SettingProfile::quoted(parts[qsizetype(i)]),
-                              textOf(SettingCodec::kOverRangeText));
+                              toQString(SettingCodec::kOverRangeText));
             return std::nullopt;
         }
         ids[i] = text;

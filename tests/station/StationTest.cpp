@@ -1,5 +1,6 @@
 #include "station/Station.h"
 
+#include "support/ReportRecords.h"
 #include "support/ScratchFileSystem.h"
 #include "support/StationRig.h"
 
@@ -24,27 +25,6 @@ qsizetype resultLines(const QByteArray &out)
 {
     return out.count(": Setting OK !!") + out.count(": Setting Fail !!") +
            out.count(": Port error !!");
-}
-
-// The report's records as name-to-value maps, by the header's names.
-QList<QHash<QByteArray, QByteArray>> recordsOf(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    const QList<QByteArray> header = lines.first().split(',');
-    QList<QHash<QByteArray, QByteArray>> records;
-    for (const QByteArray &line : lines.mid(1)) {
-        if (line.isEmpty())
-            continue;
-        QHash<QByteArray, QByteArray> record;
-        const QList<QByteArray> fields = line.split(',');
-        for (qsizetype i = 0; i < header.size() && i < fields.size(); ++i)
-            record.insert(header.at(i), fields.at(i));
-        records.append(record);
-    }
-    return records;
 }
 
 // A station over a scripted line, started and waiting.
@@ -262,14 +242,14 @@ void StationTest::noFrameWithoutItsRecord()
     QTRY_VERIFY(!rig.finished->isEmpty());
     QCOMPARE(rig.finished->first().first().toInt(), 4);
 
-    QSet<QByteArray> started;
-    for (const auto &record : recordsOf(plan.reportPath)) {
-        if (record.value("kind") == "started")
+    QSet<QString> started;
+    for (const ReportRecord &record : reportRecords(plan.reportPath)) {
+        if (record.value("kind") == QLatin1String("started"))
             started.insert(record.value("device"));
     }
     QVERIFY(!started.isEmpty());
     for (const auto &unit : units) {
-        const bool recorded = started.contains(unit->entry().location.toLocal8Bit());
+        const bool recorded = started.contains(unit->entry().location);
         QCOMPARE(unit->frames() > 0, recorded);
     }
     QVERIFY2(rig.console.out().contains(": Not configured !!"), rig.console.out());
@@ -298,7 +278,7 @@ void StationTest::busyUnitIsNotAFailure()
     QCOMPARE(rig.stop(), 1);
     QVERIFY2(rig.console.out().endsWith("1 unit: 0 acknowledged, 0 failed, 1 busy.\n"),
              rig.console.out());
-    QCOMPARE(recordsOf(plan.reportPath).constLast().value("result"), QByteArray("busy"));
+    QCOMPARE(reportRecords(plan.reportPath).constLast().value("result"), QStringLiteral("busy"));
 }
 
 // With --verbose a device that does not match is named, once.

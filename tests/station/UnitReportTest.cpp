@@ -2,11 +2,10 @@
 
 #include "serial/PortErrors.h"
 
+#include "support/ReportRecords.h"
 #include "support/ScratchFileSystem.h"
 
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,29 +24,6 @@ UnitRecord recordWithReason(const QString &reason)
     record.reason = reason;
     record.elapsedMs = 2501;
     return record;
-}
-
-// One CSV line's fields, quoting undone as RFC 4180 has it.
-QStringList csvFields(const QByteArray &line)
-{
-    QStringList fields{QString()};
-    bool quoted = false;
-    const QString text = QString::fromUtf8(line);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (quoted && c == QLatin1Char('"') && i + 1 < text.size() &&
-            text.at(i + 1) == QLatin1Char('"')) {
-            fields.last() += c;
-            ++i;
-        } else if (c == QLatin1Char('"')) {
-            quoted = !quoted;
-        } else if (c == QLatin1Char(',') && !quoted) {
-            fields.append(QString());
-        } else {
-            fields.last() += c;
-        }
-    }
-    return fields;
 }
 
 QByteArray contents(const QString &path)
@@ -98,26 +74,18 @@ void UnitReportTest::oneLinePerRecord()
         const bool csv = name.endsWith(QLatin1String(".csv"));
         // Header (CSV only), two records, and the empty piece after the last newline.
         QCOMPARE(lines.size(), csv ? 4 : 3);
-        if (csv) {
-            // Every field where the header says, the reason's line breaks as "; ".
-            const QStringList header = csvFields(lines.first());
-            const QStringList fields = csvFields(lines.at(1));
-            QCOMPARE(fields.size(), header.size());
-            QString flat = reason;
+        // Every field where its name says; in CSV a reason's line breaks as "; ".
+        const ReportRecord record = reportRecords(report.path()).first();
+        QString flat = reason;
+        if (csv)
             flat.replace(QLatin1Char('\n'), QStringLiteral("; ")).remove(QLatin1Char('\r'));
-            QCOMPARE(fields.at(header.indexOf(QStringLiteral("reason"))), flat);
-            QCOMPARE(fields.at(header.indexOf(QStringLiteral("device"))),
-                     QStringLiteral("/dev/ttyUSB3"));
-            continue;
-        }
-        const QJsonObject record = QJsonDocument::fromJson(lines.first()).object();
-        QCOMPARE(record.value("reason").toString(), reason);
-        QCOMPARE(record.value("sent").toString(), QStringLiteral("989593"));
-        QCOMPARE(record.value("received").toString(), QStringLiteral("55"));
+        QCOMPARE(record.value("reason"), flat);
+        QCOMPARE(record.value("device"), QStringLiteral("/dev/ttyUSB3"));
+        QCOMPARE(record.value("sent"), QStringLiteral("989593"));
+        QCOMPARE(record.value("received"), QStringLiteral("55"));
         static const QRegularExpression stamp(
             QStringLiteral("T\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d)$"));
-        QVERIFY2(stamp.match(record.value("time").toString()).hasMatch(),
-                 qPrintable(record.value("time").toString()));
+        QVERIFY2(stamp.match(record.value("time")).hasMatch(), qPrintable(record.value("time")));
     }
 }
 
@@ -193,19 +161,13 @@ void UnitReportTest::beginOnWhatIsThere()
     }
     const QByteArray line = after.mid(kept.size());
     QVERIFY2(line.endsWith('\n') && line.count('\n') == 1, line.constData());
-    QHash<QString, QString> record;
-    if (UnitReport::isJsonLines(path)) {
-        const QJsonObject object = QJsonDocument::fromJson(line).object();
-        for (auto it = object.begin(); it != object.end(); ++it)
-            record.insert(it.key(), it.value().isDouble() ? QString::number(it.value().toInt())
-                                                          : it.value().toString());
-    } else {
-        const QStringList names = csvFields(UnitReport::csvHeader().trimmed());
-        const QStringList fields = csvFields(line.trimmed());
-        QCOMPARE(fields.size(), names.size());
-        for (qsizetype i = 0; i < names.size(); ++i)
-            record.insert(names.at(i), fields.at(i));
-    }
+    const std::optional<ReportRecord> read =
+        recordOf(line.trimmed(), UnitReport::isJsonLines(path)
+                                     ? QStringList()
+                                     : csvFields(UnitReport::csvHeader().trimmed()));
+    // A CSV record has every field the header names.
+    QVERIFY(read);
+    const ReportRecord &record = *read;
     QCOMPARE(record.value("kind"), QStringLiteral("station"));
     QCOMPARE(record.value("seq"), QStringLiteral("0"));
     QCOMPARE(record.value("version"), run.version);

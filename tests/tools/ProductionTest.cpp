@@ -2,11 +2,10 @@
 
 #include "support/ProgramRun.h"
 #include "support/PtyPair.h"
+#include "support/ReportRecords.h"
 #include "support/ScratchFileSystem.h"
 
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -119,20 +118,19 @@ void ProductionTest::severalDevicesAtOnce()
     QVERIFY(lines.contains(split.slavePath().toLocal8Bit() + ": Setting OK !!"));
     QVERIFY(lines.contains(gone.slavePath().toLocal8Bit() + ": Port error !!"));
 
-    QHash<QString, QJsonObject> records;
-    for (const QByteArray &line : linesOf(report)) {
-        const QJsonObject record = QJsonDocument::fromJson(line).object();
-        if (record.value("kind").toString() == QLatin1String("result"))
-            records.insert(record.value("device").toString(), record);
+    QHash<QString, ReportRecord> records;
+    for (const ReportRecord &record : reportRecords(report)) {
+        if (record.value("kind") == QLatin1String("result"))
+            records.insert(record.value("device"), record);
     }
     QCOMPARE(records.size(), 3);
-    QCOMPARE(records[silent.slavePath()]["result"].toString(), QStringLiteral("no-answer"));
-    QCOMPARE(records[split.slavePath()]["result"].toString(), QStringLiteral("ok"));
-    QCOMPARE(records[split.slavePath()]["received"].toString(), QStringLiteral("55aa"));
-    QCOMPARE(records[gone.slavePath()]["result"].toString(), QStringLiteral("port-error"));
-    QVERIFY(!records[gone.slavePath()]["reason"].toString().isEmpty());
-    for (const QJsonObject &record : std::as_const(records))
-        QCOMPARE(record["sent"].toString(), QStringLiteral("98959304000a00031e05003f"));
+    QCOMPARE(records[silent.slavePath()]["result"], QStringLiteral("no-answer"));
+    QCOMPARE(records[split.slavePath()]["result"], QStringLiteral("ok"));
+    QCOMPARE(records[split.slavePath()]["received"], QStringLiteral("55aa"));
+    QCOMPARE(records[gone.slavePath()]["result"], QStringLiteral("port-error"));
+    QVERIFY(!records[gone.slavePath()]["reason"].isEmpty());
+    for (const ReportRecord &record : std::as_const(records))
+        QCOMPARE(record["sent"], QStringLiteral("98959304000a00031e05003f"));
 }
 
 void ProductionTest::stationConfiguresEachNewUnitOnce()
@@ -158,22 +156,19 @@ void ProductionTest::stationConfiguresEachNewUnitOnce()
     QVERIFY2(station.out().contains("3 units: 3 acknowledged, 0 failed"), station.out());
 
     // The run's record, then a started and a result record for each unit.
-    const QList<QByteArray> lines = linesOf(report);
-    QCOMPARE(lines.size(), 1 + 1 + 3 * 2);
-    const QList<QByteArray> header = lines.first().split(',');
-    const auto field = [&header](const QByteArray &line, const char *name) {
-        return line.split(',').value(header.indexOf(name));
-    };
-    QCOMPARE(field(lines.at(1), "kind"), QByteArray("station"));
-    QSet<QByteArray> started;
-    QSet<QByteArray> acknowledged;
-    for (const QByteArray &record : lines.mid(2)) {
-        QCOMPARE(record.split(',').size(), header.size());
-        QVERIFY2(field(record, "device").contains("dongle-emulator-"), record.constData());
-        if (field(record, "kind") == "started")
-            started.insert(field(record, "device"));
-        else if (field(record, "result") == "ok")
-            acknowledged.insert(field(record, "device"));
+    QCOMPARE(linesOf(report).size(), 1 + 1 + 3 * 2);
+    const QList<ReportRecord> records = reportRecords(report);
+    QCOMPARE(records.first().value("kind"), QStringLiteral("station"));
+    QSet<QString> started;
+    QSet<QString> acknowledged;
+    for (const ReportRecord &record : records.mid(1)) {
+        // A malformed line reads as an empty record.
+        QVERIFY2(record.value("device").contains("dongle-emulator-"),
+                 qPrintable(record.value("device")));
+        if (record.value("kind") == QLatin1String("started"))
+            started.insert(record.value("device"));
+        else if (record.value("result") == QLatin1String("ok"))
+            acknowledged.insert(record.value("device"));
     }
     QCOMPARE(started.size(), 3);
     QCOMPARE(acknowledged, started);
