@@ -80,12 +80,14 @@ ProductionRun::~ProductionRun() = default;
 
 bool ProductionRun::begin()
 {
-    QString error;
-    if (!m_report || m_report->begin(QDateTime::currentDateTime(), &error))
+    if (!m_report)
+        return true;
+    const UnitReport::Written written = m_report->begin();
+    if (written.ok())
         return true;
     m_reportBroken = true;
     m_exitCode = ExitStatus::kReportError;
-    m_console.complain(error);
+    m_console.complain(written.error);
     m_console.complain(QStringLiteral("nothing was configured: no unit is configured without "
                                       "its record."));
     return false;
@@ -95,18 +97,23 @@ bool ProductionRun::record(const UnitRecord &record)
 {
     if (!m_report)
         return true;
-    QString error;
-    if (!m_reportBroken && m_report->append(record, &error))
-        return true;
-    if (!m_reportBroken) {
-        m_reportBroken = true;
-        m_exitCode = ExitStatus::worse(m_exitCode, ExitStatus::kReportError);
-        m_console.complain(error);
-        m_console.complain(QStringLiteral("no more units are configured: each needs its record "
-                                          "first."));
-        // Not from inside the caller, which may be in the middle of a unit.
-        QMetaObject::invokeMethod(this, &ProductionRun::reportFailed, Qt::QueuedConnection);
+    if (m_reportBroken)
+        return false;
+    const UnitReport::Written written = m_report->append(record);
+    if (written.restarted) {
+        m_console.complain(QStringLiteral("the report %1 was moved away or deleted; a new one "
+                                          "begins there with this run's station record.")
+                               .arg(m_report->path()));
     }
+    if (written.ok())
+        return true;
+    m_reportBroken = true;
+    m_exitCode = ExitStatus::worse(m_exitCode, ExitStatus::kReportError);
+    m_console.complain(written.error);
+    m_console.complain(QStringLiteral("no more units are configured: each needs its record "
+                                      "first."));
+    // Not from inside the caller, which may be in the middle of a unit.
+    QMetaObject::invokeMethod(this, &ProductionRun::reportFailed, Qt::QueuedConnection);
     return false;
 }
 
@@ -115,7 +122,6 @@ void ProductionRun::configure(const PortEntry &unit)
     const int seq = ++m_lastSeq;
     UnitRecord started;
     started.kind = UnitRecord::Kind::Started;
-    started.time = QDateTime::currentDateTime();
     started.seq = seq;
     started.unit = unit;
     if (m_reportBroken || !record(started)) {
@@ -135,7 +141,6 @@ void ProductionRun::configure(const PortEntry &unit)
 void ProductionRun::notConfigured(const PortEntry &unit, const QString &reason)
 {
     UnitRecord result;
-    result.time = QDateTime::currentDateTime();
     result.seq = ++m_lastSeq;
     result.unit = unit;
     result.result = kNotConfigured;
@@ -155,7 +160,6 @@ UnitRecord ProductionRun::resultOf(const Unit &unit) const
 {
     const UnitExchange::Outcome &outcome = unit.exchange->outcome();
     UnitRecord result;
-    result.time = QDateTime::currentDateTime();
     result.seq = unit.seq;
     result.unit = unit.entry;
     result.sent = outcome.sent;

@@ -1,12 +1,7 @@
 #include "station/UnitReport.h"
 
-#include "station/DurableAppend.h"
-
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-
-#include <optional>
 
 namespace {
 
@@ -14,7 +9,17 @@ constexpr const char *kFields[] = {
     "kind",    "time",          "version", "station",         "operator", "lot",
     "run_id",  "seq",           "device",  "by_id",           "by_path",  "vid_pid",
     "product", "serial_number", "profile", "settings_sha256", "sent",     "received",
-    "result",  "reason",        "ms"};
+    "result",  "reason",        "ms",      "attempt"};
+// Reports of earlier versions end before these.
+constexpr int kFieldsAdded = 1;
+
+QByteArray headerOf(qsizetype fields)
+{
+    QByteArrayList names;
+    for (qsizetype i = 0; i < fields; ++i)
+        names << kFields[i];
+    return names.join(',') + '\n';
+}
 
 QString kindName(UnitRecord::Kind kind)
 {
@@ -29,30 +34,13 @@ QString kindName(UnitRecord::Kind kind)
     return QStringLiteral("result");
 }
 
-// The file's first line without its line end: empty for a new or empty
-// file, nullopt (and why) when it cannot be read.
-std::optional<QByteArray> firstLine(const QString &path, QString *error)
-{
-    QFile file(path);
-    if (!file.exists())
-        return QByteArray();
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("Cannot read the report %1: %2.").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    QByteArray line = file.readLine(4096);
-    while (line.endsWith('\n') || line.endsWith('\r'))
-        line.chop(1);
-    return line;
-}
-
-QStringList values(const RunIdentity &run, const UnitRecord &r)
+QStringList values(const RunIdentity &run, const UnitRecord &r, const QDateTime &when)
 {
     QStringList sent;
     for (const QByteArray &frame : r.sent)
         sent << QString::fromLatin1(frame.toHex());
     // With its zone, so that records of stations in other places compare.
-    const QDateTime time = r.time.toOffsetFromUtc(r.time.offsetFromUtc());
+    const QDateTime time = when.toOffsetFromUtc(when.offsetFromUtc());
     return {kindName(r.kind),
             time.toString(Qt::ISODateWithMs),
             run.version,
@@ -73,16 +61,24 @@ QStringList values(const RunIdentity &run, const UnitRecord &r)
             QString::fromLatin1(r.received.toHex()),
             r.result,
             r.reason,
-            r.elapsedMs < 0 ? QString() : QString::number(r.elapsedMs)};
+            r.elapsedMs < 0 ? QString() : QString::number(r.elapsedMs),
+            r.kind == UnitRecord::Kind::Station ? QString() : QString::number(r.attempt)};
 }
 
 // RFC 4180 quoting; a reason's line breaks become "; " so that one record
-// stays one line for line-based tools.
+// stays one line for line-based tools. Device strings and command-line texts
+// reach the report: a field a spreadsheet would run as a formula is quoted
+// with a ' before it, which shows it as text. A field that starts with ' gets
+// one too, so that a reader takes exactly one off any field that has one.
 QByteArray csvField(QString value)
 {
     value.replace(QLatin1Char('\n'), QStringLiteral("; "));
     value.remove(QLatin1Char('\r'));
-    if (value.contains(QLatin1Char(',')) || value.contains(QLatin1Char('"')) ||
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r'");
+    const bool guarded = !value.isEmpty() && formulaStarts.contains(value.front());
+    if (guarded)
+        value.prepend(QLatin1Char('\''));
+    if (guarded || value.contains(QLatin1Char(',')) || value.contains(QLatin1Char('"')) ||
         value.startsWith(QLatin1Char(' ')) || value.endsWith(QLatin1Char(' '))) {
         value.replace(QLatin1Char('"'), QStringLiteral("\"\""));
         value = QLatin1Char('"') + value + QLatin1Char('"');
@@ -92,8 +88,12 @@ QByteArray csvField(QString value)
 
 } // namespace
 
-UnitReport::UnitReport(QString path, RunIdentity identity)
-    : m_path(std::move(path)), m_identity(std::move(identity)), m_json(isJsonLines(m_path))
+UnitReport::UnitReport(QString path, RunIdentity identity, std::unique_ptr<AppendFile> file)
+    : m_identity(std::move(identity)), m_json(isJsonLines(path)),
+      m_file(path, m_json ? QByteArray() : csvHeader(),
+             m_json ? QByteArrayList()
+                    : QByteArrayList{headerOf(std::size(kFields) - kFieldsAdded)},
+             std::move(file))
 {
 }
 
@@ -104,15 +104,12 @@ bool UnitReport::isJsonLines(const QString &path)
 
 QByteArray UnitReport::csvHeader()
 {
-    QByteArrayList names;
-    for (const char *name : kFields)
-        names << name;
-    return names.join(',') + '\n';
+    return headerOf(std::size(kFields));
 }
 
-QByteArray UnitReport::line(const UnitRecord &record) const
+QByteArray UnitReport::line(const UnitRecord &record, const QDateTime &time) const
 {
-    const QStringList fields = values(m_identity, record);
+    const QStringList fields = values(m_identity, record, time);
     if (m_json) {
         // Written by hand to keep the fields in the CSV's order; Qt's JSON
         // escapes each string. Numbers stay numbers.
@@ -122,7 +119,7 @@ QByteArray UnitReport::line(const UnitRecord &record) const
             QByteArray value;
             if (name == "seq") {
                 value = fields.at(i).toLatin1();
-            } else if (name == "ms") {
+            } else if (name == "ms" || name == "attempt") {
                 value = fields.at(i).isEmpty() ? QByteArray("null") : fields.at(i).toLatin1();
             } else {
                 const QByteArray quoted =
@@ -139,27 +136,24 @@ QByteArray UnitReport::line(const UnitRecord &record) const
     return out.join(',') + '\n';
 }
 
-bool UnitReport::begin(const QDateTime &started, QString *error)
+UnitReport::Written UnitReport::begin()
 {
-    if (!m_json) {
-        // Records under another header would be read with the wrong names.
-        const std::optional<QByteArray> first = firstLine(m_path, error);
-        if (!first)
-            return false;
-        if (!first->isEmpty() && *first + '\n' != csvHeader()) {
-            *error = QStringLiteral("The report %1 has another header (\"%2\"); name a new "
-                                    "report file.")
-                         .arg(m_path, QString::fromUtf8(first->left(80)));
-            return false;
-        }
-    }
-    UnitRecord record;
-    record.kind = UnitRecord::Kind::Station;
-    record.time = started;
-    return append(record, error);
+    UnitRecord station;
+    station.kind = UnitRecord::Kind::Station;
+    return append(station);
 }
 
-bool UnitReport::append(const UnitRecord &record, QString *error)
+UnitReport::Written UnitReport::append(const UnitRecord &record)
 {
-    return appendDurably(m_path, m_json ? QByteArray() : csvHeader(), line(record), error);
+    return m_file.append([this, &record](bool restarted) {
+        const QDateTime now = QDateTime::currentDateTime();
+        QByteArray lines;
+        // A new file at the report's path says first which run it is of.
+        if (restarted && record.kind != UnitRecord::Kind::Station) {
+            UnitRecord station;
+            station.kind = UnitRecord::Kind::Station;
+            lines = line(station, now);
+        }
+        return lines + line(record, now);
+    });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/PortCatalog.h"
+#include "station/DurableAppend.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -22,7 +23,8 @@ struct RunIdentity
 
 // One line of the report. A run writes a "station" record before it waits
 // for any unit; each unit then gets a "started" record before it is sent its
-// first byte, and a "result" record when it ended.
+// first byte, and a "result" record when it ended. Its time is the time of
+// its write.
 struct UnitRecord
 {
     enum class Kind
@@ -32,8 +34,8 @@ struct UnitRecord
         Result
     };
     Kind kind = Kind::Result;
-    QDateTime time;
-    int seq = 0; // the unit's number in the run; 0 for the station record
+    int seq = 0;     // the unit's number in the run; 0 for the station record
+    int attempt = 1; // which exchange with the unit this is; none for the station record
     PortEntry unit;
     QList<QByteArray> sent;
     QByteArray received;
@@ -46,30 +48,33 @@ struct UnitRecord
 // is new, or JSON Lines when its name ends in ".jsonl" (in any case). Each
 // record goes to the file in one append and is on the disk before append()
 // returns, so a record is there whole or not at all, whenever the program is
-// stopped.
+// stopped. A report moved away or deleted during the run starts again at its
+// path with the run's station record.
 class UnitReport
 {
 public:
-    UnitReport(QString path, RunIdentity identity);
+    using Written = DurableAppend::Result;
 
-    [[nodiscard]] QString path() const { return m_path; }
-    [[nodiscard]] const RunIdentity &identity() const { return m_identity; }
+    UnitReport(QString path, RunIdentity identity,
+               std::unique_ptr<AppendFile> file = systemAppendFile());
+
+    [[nodiscard]] QString path() const { return m_file.path(); }
 
     // Proves the report writable by writing the run's station record, after
-    // checking that a CSV file being appended to has our header. False and
-    // the reason when it is not, before any unit.
-    [[nodiscard]] bool begin(const QDateTime &started, QString *error);
+    // checking that a CSV file being appended to has our header. An error
+    // when it is not, before any unit.
+    Written begin();
 
-    // False and the reason when the record could not be written whole.
-    [[nodiscard]] bool append(const UnitRecord &record, QString *error);
+    // An error when the record could not be written whole.
+    Written append(const UnitRecord &record);
 
     // The record as one line, newline included.
-    [[nodiscard]] QByteArray line(const UnitRecord &record) const;
+    [[nodiscard]] QByteArray line(const UnitRecord &record, const QDateTime &time) const;
     [[nodiscard]] static QByteArray csvHeader();
     [[nodiscard]] static bool isJsonLines(const QString &path);
 
 private:
-    QString m_path;
     RunIdentity m_identity;
     bool m_json;
+    DurableAppend m_file;
 };

@@ -1,10 +1,10 @@
 #include "tools/SetArguments.h"
 
+#include "station/DurableAppend.h"
 #include "tools/DeviceArguments.h"
 #include "tools/SettingResolver.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 
 #include <tuple>
 
@@ -113,8 +113,9 @@ QString reportMismatch(const Plan &plan)
                               "named .jsonl; rename it to .jsonl or .csv.")
             .arg(plan.reportPath);
     }
-    if (!plan.profilePath.isEmpty() && QFileInfo(plan.reportPath).absoluteFilePath() ==
-                                           QFileInfo(plan.profilePath).absoluteFilePath()) {
+    // The same file however it is named: through a link, or by another path.
+    const std::optional<FileIdentity> report = fileIdentity(plan.reportPath);
+    if (!plan.profilePath.isEmpty() && report && report == fileIdentity(plan.profilePath)) {
         return QStringLiteral("--report %1 is the profile; name another file.")
             .arg(plan.reportPath);
     }

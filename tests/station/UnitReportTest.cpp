@@ -10,14 +10,24 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
+
 namespace {
 
 UnitRecord recordWithReason(const QString &reason)
 {
     UnitRecord record;
-    record.time = QDateTime::currentDateTime();
     record.seq = 1;
-    record.unit.location = QStringLiteral("/dev/ttyUSB3");
+    record.unit = {QStringLiteral("/dev/ttyUSB3"),
+                   QStringLiteral("FT232R USB UART"),
+                   QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R-if00-port0"),
+                   QStringLiteral("/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0"),
+                   QStringLiteral("A10K7QZ3"),
+                   0x0403,
+                   0x6001};
     record.sent = {QByteArray("\x98\x95\x93", 3)};
     record.received = QByteArray("\x55", 1);
     record.result = QStringLiteral("wrong-answer");
@@ -31,6 +41,32 @@ QByteArray contents(const QString &path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// The system's calls, one of them made to fail.
+class FailingFile final : public AppendFile
+{
+public:
+    explicit FailingFile(QString failing) : m_failing(std::move(failing)) {}
+    bool open(const QString &path) override { return m_real->open(path); }
+    std::optional<Status> status() override { return m_real->status(); }
+    bool lock() override { return m_real->lock(); }
+    std::optional<QByteArray> read(qint64 offset, qint64 count) override
+    {
+        return m_real->read(offset, count);
+    }
+    qint64 write(const QByteArray &bytes) override { return m_real->write(bytes); }
+    bool truncate(qint64 size) override { return m_real->truncate(size); }
+    bool flush() override { return m_failing != "flush" && m_real->flush(); }
+    void close() override { m_real->close(); }
+    bool syncFolder(const QString &folder) override
+    {
+        return m_failing != "syncFolder" && m_real->syncFolder(folder);
+    }
+
+private:
+    QString m_failing;
+    std::unique_ptr<AppendFile> m_real = systemAppendFile();
+};
 
 } // namespace
 
@@ -46,41 +82,64 @@ private slots:
     void fullDiskLeavesOnlyWholeRecords();
     void beginOnWhatIsThere_data();
     void beginOnWhatIsThere();
+    void failedCallLeavesNoRecord_data();
+    void failedCallLeavesNoRecord();
+    void movedAwayStartsANewFile();
+    void timeIsThatOfTheWrite();
 };
 
 void UnitReportTest::oneLinePerRecord_data()
 {
     QTest::addColumn<QString>("reason");
-    QTest::newRow("plain") << "No acknowledgement within 2500 ms.";
-    QTest::newRow("comma and quotes") << "Cannot open \"COM3\", busy";
-    QTest::newRow("line breaks") << "permission denied\nsudo usermod -aG dialout $USER\r\n";
-    QTest::newRow("not ASCII") << QString::fromUtf8("Gerät getrennt");
+    QTest::addColumn<bool>("guarded"); // in CSV behind a ', which spreadsheets show as text
+    QTest::newRow("plain") << "No acknowledgement within 2500 ms." << false;
+    QTest::newRow("comma and quotes") << "Cannot open \"COM3\", busy" << false;
+    QTest::newRow("a lone quote") << "a 3.5\" disk" << false;
+    QTest::newRow("line breaks") << "permission denied\nsudo usermod -aG dialout $USER\r\n"
+                                 << false;
+    QTest::newRow("not ASCII") << QString::fromUtf8("Gerät getrennt") << false;
     QTest::newRow("permission denied, with the group hint")
         << PortErrors::openFailureText(QStringLiteral("/dev/ttyUSB3"),
                                        PortErrors::OpenFailure::PermissionDenied, QString()) +
-               QLatin1Char('\n') + PortErrors::joinGroupHint(QStringLiteral("dialout"));
+               QLatin1Char('\n') + PortErrors::joinGroupHint(QStringLiteral("dialout"))
+        << false;
+    QTest::newRow("a formula") << "=HYPERLINK(\"http://x\")" << true;
+    QTest::newRow("a sum") << "+1+2" << true;
+    QTest::newRow("a command") << "@SUM(1)" << true;
+    QTest::newRow("a tab first") << "\t=1" << true;
+    QTest::newRow("a quote mark first") << "'kept" << true;
 }
 
 void UnitReportTest::oneLinePerRecord()
 {
     QFETCH(QString, reason);
+    QFETCH(bool, guarded);
     QTemporaryDir dir;
     for (const QString &name : {QStringLiteral("units.csv"), QStringLiteral("units.jsonl")}) {
         UnitReport report(dir.filePath(name), {});
-        QString error;
-        QVERIFY2(report.append(recordWithReason(reason), &error), qPrintable(error));
-        QVERIFY2(report.append(recordWithReason(reason), &error), qPrintable(error));
+        const UnitRecord written = recordWithReason(reason);
+        for (int i = 0; i < 2; ++i) {
+            const UnitReport::Written appended = report.append(written);
+            QVERIFY2(appended.ok(), qPrintable(appended.error));
+        }
         const QList<QByteArray> lines = contents(report.path()).split('\n');
         const bool csv = name.endsWith(QLatin1String(".csv"));
         // Header (CSV only), two records, and the empty piece after the last newline.
         QCOMPARE(lines.size(), csv ? 4 : 3);
+        QCOMPARE(lines.at(1).contains(",\"'" + reason.left(1).toUtf8()), csv && guarded);
         // Every field where its name says; in CSV a reason's line breaks as "; ".
         const ReportRecord record = reportRecords(report.path()).first();
         QString flat = reason;
         if (csv)
             flat.replace(QLatin1Char('\n'), QStringLiteral("; ")).remove(QLatin1Char('\r'));
         QCOMPARE(record.value("reason"), flat);
-        QCOMPARE(record.value("device"), QStringLiteral("/dev/ttyUSB3"));
+        QCOMPARE(record.value("device"), written.unit.location);
+        QCOMPARE(record.value("by_id"), written.unit.byId);
+        QCOMPARE(record.value("by_path"), written.unit.byPath);
+        QCOMPARE(record.value("vid_pid"), QStringLiteral("0403:6001"));
+        QCOMPARE(record.value("product"), written.unit.description);
+        QCOMPARE(record.value("serial_number"), written.unit.serialNumber);
+        QCOMPARE(record.value("attempt"), QStringLiteral("1"));
         QCOMPARE(record.value("sent"), QStringLiteral("989593"));
         QCOMPARE(record.value("received"), QStringLiteral("55"));
         static const QRegularExpression stamp(
@@ -94,38 +153,46 @@ void UnitReportTest::fullDiskLeavesOnlyWholeRecords()
     QTemporaryDir dir;
     UnitReport report(dir.filePath(QStringLiteral("units.csv")), {});
     const UnitRecord record = recordWithReason(QStringLiteral("no answer"));
-    QString error;
-    QVERIFY(report.append(record, &error));
+    QVERIFY(report.append(record).ok());
     const QByteArray before = contents(report.path());
+    const QByteArray line = report.line(record, QDateTime::currentDateTime());
     {
         // Room for half of the next record only.
-        FileSizeLimit limit(before.size() + report.line(record).size() / 2);
+        FileSizeLimit limit(before.size() + line.size() / 2);
         QVERIFY(limit.isSet());
-        QVERIFY(!report.append(record, &error));
-        QVERIFY2(error.contains(report.path()), qPrintable(error));
+        const UnitReport::Written full = report.append(record);
+        QVERIFY(!full.ok());
+        QVERIFY2(full.error.contains(report.path()), qPrintable(full.error));
     }
     QCOMPARE(contents(report.path()), before);
-    QVERIFY2(report.append(record, &error), qPrintable(error));
-    QCOMPARE(contents(report.path()), before + report.line(record));
+    QVERIFY(report.append(record).ok());
+    QCOMPARE(contents(report.path()).size(), before.size() + line.size());
 }
 
 void UnitReportTest::beginOnWhatIsThere_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("there"); // the file before, or null for none
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<QByteArray>("kept"); // what precedes the run's record
+    QTest::addColumn<QString>("refused");  // what the error says, or empty
+    QTest::addColumn<QByteArray>("kept");  // what precedes the run's record
 
     const QByteArray header = UnitReport::csvHeader();
-    QTest::newRow("new CSV") << "units.csv" << QByteArray() << true << header;
+    const QByteArray earlier = header.left(header.lastIndexOf(',')) + '\n';
+    QTest::newRow("new CSV") << "units.csv" << QByteArray() << QString() << header;
+    QTest::newRow("a byte order mark and CRLF (a spreadsheet's)")
+        << "units.csv"
+        << "\xEF\xBB\xBF" + header.trimmed() + "\r\nresult,line\r\n"
+        << QString() << "\xEF\xBB\xBF" + header.trimmed() + "\r\nresult,line\r\n";
+    QTest::newRow("an earlier version's") << "units.csv" << earlier + "result,line\n"
+                                          << "earlier version" << earlier + "result,line\n";
     QTest::newRow("a report of ours") << "units.csv" << header + "result,line\n"
-                                      << true << header + "result,line\n";
+                                      << QString() << header + "result,line\n";
     QTest::newRow("another header") << "units.csv" << QByteArray("time,host,device\n1,2,3\n")
-                                    << false << QByteArray("time,host,device\n1,2,3\n");
+                                    << "another header" << QByteArray("time,host,device\n1,2,3\n");
     QTest::newRow("last line without its newline")
-        << "units.csv" << header + "cut" << true << header + "cut\n";
+        << "units.csv" << header + "cut" << QString() << header + "cut\n";
     QTest::newRow("JSON Lines, in capitals")
-        << "UNITS.JSONL" << QByteArray() << true << QByteArray();
+        << "UNITS.JSONL" << QByteArray() << QString() << QByteArray();
 }
 
 // A run starts its report with its own record, after what is there, and
@@ -134,7 +201,7 @@ void UnitReportTest::beginOnWhatIsThere()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, there);
-    QFETCH(bool, accepted);
+    QFETCH(QString, refused);
     QFETCH(QByteArray, kept);
     QTemporaryDir dir;
     const QString path = dir.filePath(name);
@@ -150,13 +217,14 @@ void UnitReportTest::beginOnWhatIsThere()
                           .profile = QString(),
                           .settingsSha256 = QStringLiteral("ab12")};
     UnitReport report(path, run);
-    QString error;
-    QCOMPARE(report.begin(QDateTime::currentDateTime(), &error), accepted);
+    const UnitReport::Written begun = report.begin();
+    QCOMPARE(begun.ok(), refused.isEmpty());
     const QByteArray after = contents(path);
     QVERIFY2(after.startsWith(kept), after.constData());
-    if (!accepted) {
+    if (!refused.isEmpty()) {
         QCOMPARE(after, kept);
-        QVERIFY2(error.contains(path), qPrintable(error));
+        QVERIFY2(begun.error.contains(path) && begun.error.contains(refused),
+                 qPrintable(begun.error));
         return;
     }
     const QByteArray line = after.mid(kept.size());
@@ -176,6 +244,81 @@ void UnitReportTest::beginOnWhatIsThere()
     QCOMPARE(record.value("lot"), run.lot);
     QCOMPARE(record.value("run_id"), run.runId);
     QCOMPARE(record.value("settings_sha256"), run.settingsSha256);
+    QCOMPARE(record.value("attempt"), QString());
+}
+
+void UnitReportTest::failedCallLeavesNoRecord_data()
+{
+    QTest::addColumn<QString>("failing");
+    QTest::addColumn<bool>("newFile");
+    QTest::newRow("the flush") << "flush" << false;
+    QTest::newRow("the folder's flush, for a new file") << "syncFolder" << true;
+}
+
+// What the program was told failed is not in the file for a reader to find.
+void UnitReportTest::failedCallLeavesNoRecord()
+{
+    QFETCH(QString, failing);
+    QFETCH(bool, newFile);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("units.csv"));
+    const UnitRecord record = recordWithReason(QStringLiteral("no answer"));
+    if (!newFile)
+        QVERIFY(UnitReport(path, {}).append(record).ok());
+    const QByteArray before = contents(path);
+    UnitReport report(path, {}, std::make_unique<FailingFile>(failing));
+    const UnitReport::Written failed = report.append(record);
+    QVERIFY(!failed.ok());
+    QVERIFY2(failed.error.startsWith("Cannot write the report " + path), qPrintable(failed.error));
+    QCOMPARE(contents(path), before);
+}
+
+// The report moved away mid-run: a new file begins at its path with the run's
+// record, and the moved one keeps what it had.
+void UnitReportTest::movedAwayStartsANewFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("units.csv"));
+    RunIdentity run;
+    run.runId = QStringLiteral("run-7");
+    UnitReport report(path, run);
+    const UnitRecord record = recordWithReason(QStringLiteral("no answer"));
+    QVERIFY(report.begin().ok());
+    QVERIFY(!report.append(record).restarted);
+    const QByteArray moved = contents(path);
+    QVERIFY(QFile::rename(path, path + ".old"));
+    const UnitReport::Written appended = report.append(record);
+    QVERIFY(appended.ok() && appended.restarted);
+    QCOMPARE(contents(path + ".old"), moved);
+    const QList<ReportRecord> records = reportRecords(path);
+    QCOMPARE(records.size(), 2);
+    QCOMPARE(records.at(0).value("kind"), QStringLiteral("station"));
+    QCOMPARE(records.at(0).value("run_id"), QStringLiteral("run-7"));
+    QCOMPARE(records.at(1).value("device"), record.unit.location);
+    QVERIFY(!report.append(record).restarted);
+}
+
+// A record's time is that of its write, not of the wait for another
+// station's lock on a shared report.
+void UnitReportTest::timeIsThatOfTheWrite()
+{
+    QTemporaryDir dir;
+    UnitReport report(dir.filePath(QStringLiteral("units.jsonl")), {});
+    QVERIFY(report.begin().ok());
+    const int other = ::open(qPrintable(report.path()), O_RDONLY | O_CLOEXEC);
+    QVERIFY(other >= 0 && ::flock(other, LOCK_EX) == 0);
+    QDateTime released;
+    std::thread station([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        released = QDateTime::currentDateTime();
+        ::close(other);
+    });
+    const UnitReport::Written appended = report.append(recordWithReason(QString()));
+    station.join();
+    QVERIFY(appended.ok());
+    const QDateTime written = QDateTime::fromString(
+        reportRecords(report.path()).constLast().value("time"), Qt::ISODateWithMs);
+    QVERIFY2(written >= released, qPrintable(written.toString(Qt::ISODateWithMs)));
 }
 
 QTEST_GUILESS_MAIN(UnitReportTest)

@@ -16,7 +16,9 @@
 // what a test looks at.
 using ReportRecord = QHash<QString, QString>;
 
-// One CSV line's fields, quoting undone as RFC 4180 has it.
+// One CSV line's fields, quoting undone as RFC 4180 has it, and the ' the
+// writer puts before a field a spreadsheet would run as a formula (and before
+// one that starts with ') taken off.
 inline QStringList csvFields(const QByteArray &line)
 {
     QStringList fields{QString()};
@@ -35,6 +37,10 @@ inline QStringList csvFields(const QByteArray &line)
         } else {
             fields.last() += c;
         }
+    }
+    for (QString &field : fields) {
+        if (field.startsWith(QLatin1Char('\'')))
+            field.remove(0, 1);
     }
     return fields;
 }

@@ -69,6 +69,8 @@ private slots:
     void busyDevice();
     void hangUpWhileWaiting();
     void permissionDeniedNamesTheGroup();
+    void reportRefusedAtOnce_data();
+    void reportRefusedAtOnce();
 };
 
 void VantrelSetTest::dryRunMatchesTheWindow_data()
@@ -219,7 +221,8 @@ void VantrelSetTest::refusedSendsNothing_data()
         << QByteArray("\"256\" is refused.\nOver Range!!\nCheck the setting value required "
                       "between 0 to 255\n");
     QTest::newRow("ID over range before rounding")
-        << QStringList{"--master", "255.4,0,0"} << QByteArray("\"255.4\" is refused.\nOver Range!!");
+        << QStringList{"--master", "255.4,0,0"}
+        << QByteArray("\"255.4\" is refused.\nOver Range!!");
     QTest::newRow("ID not a number") << QStringList{"--slave", "a,b,c"} << QByteArray("\"a\"");
     QTest::newRow("value not listed")
         << QStringList{"--receive-timeout", "300", "--power", "20"} << QByteArray("-8 dBm");
@@ -326,6 +329,45 @@ void VantrelSetTest::permissionDeniedNamesTheGroup()
     QCOMPARE(run.exitCode, 3);
     QVERIFY2(run.err.contains("permission denied"), run.err.constData());
     QVERIFY2(run.err.contains("sudo usermod -aG "), run.err.constData());
+    QCOMPARE(pty.received(), QByteArray());
+}
+
+void VantrelSetTest::reportRefusedAtOnce_data()
+{
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("said");
+    QTest::newRow("a FIFO") << "<fifo>" << 4 << QByteArray("FIFO");
+    QTest::newRow("a folder") << "<folder>" << 4 << QByteArray("folder");
+    QTest::newRow("a device") << "/dev/full" << 4 << QByteArray("device");
+    QTest::newRow("a link to the profile") << "<link>" << 2 << QByteArray("profile");
+}
+
+// Judged by what the name leads to, at once: nothing waits, nothing is sent.
+void VantrelSetTest::reportRefusedAtOnce()
+{
+    QFETCH(QString, report);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, said);
+    QTemporaryDir dir;
+    const QString profile = dir.filePath(QStringLiteral("line.profile"));
+    QFile file(profile);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("vantrel-set profile 1\nchannel = 5\n"));
+    file.close();
+    if (report == QLatin1String("<fifo>")) {
+        report = dir.filePath(QStringLiteral("units.csv"));
+        QCOMPARE(::mkfifo(qPrintable(report), 0600), 0);
+    } else if (report == QLatin1String("<folder>")) {
+        report = dir.path();
+    } else if (report == QLatin1String("<link>")) {
+        report = dir.filePath(QStringLiteral("units.csv"));
+        QVERIFY(QFile::link(profile, report));
+    }
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    const Run run = runSet({pty.slavePath(), "--profile", profile, "--report", report});
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(report.toLocal8Bit()) && run.err.contains(said), run.err.constData());
     QCOMPARE(pty.received(), QByteArray());
 }
 

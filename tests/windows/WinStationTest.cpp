@@ -82,6 +82,9 @@ private slots:
     void recordsStartALine_data();
     void recordsStartALine();
     void fullDiskLeavesNoPartRecord();
+    void onlyARegularFile_data();
+    void onlyARegularFile();
+    void movedAwayStartsANewFile();
     void comPortsComeAndGo_data();
     void comPortsComeAndGo();
     void comNameBindsOnePort_data();
@@ -127,8 +130,9 @@ void WinStationTest::recordsStartALine()
         QVERIFY(file.open(QIODevice::WriteOnly));
         QCOMPARE(file.write(before), before.size());
     }
-    QString error;
-    QVERIFY2(appendDurably(path, "h\n", "r\n", &error), qPrintable(error));
+    const DurableAppend::Result appended =
+        DurableAppend(path, "h\n").append([](bool) { return QByteArray("r\n"); });
+    QVERIFY2(appended.ok(), qPrintable(appended.error));
     QCOMPARE(contents(path), after);
 }
 
@@ -141,8 +145,8 @@ void WinStationTest::fullDiskLeavesNoPartRecord()
         QSKIP("no small file system to fill (the stage makes one when it runs as root)");
     const QString path = QDir(folder).filePath(QStringLiteral("units.csv"));
     const QByteArray before = "h\nfirst record\n";
-    QString error;
-    QVERIFY2(appendDurably(path, "h\n", "first record\n", &error), qPrintable(error));
+    DurableAppend report(path, "h\n");
+    QVERIFY(report.append([](bool) { return QByteArray("first record\n"); }).ok());
     {
         QFile filler(QDir(folder).filePath(QStringLiteral("filler")));
         QVERIFY(filler.open(QIODevice::WriteOnly));
@@ -153,11 +157,43 @@ void WinStationTest::fullDiskLeavesNoPartRecord()
     // Larger than the room left in the report's last block, so that a part
     // of it fits.
     const QByteArray record = QByteArray(16 * 1024, 'r') + '\n';
-    QVERIFY(!appendDurably(path, "h\n", record, &error));
+    const QString error = report.append([&record](bool) { return record; }).error;
     QVERIFY2(error.startsWith(QStringLiteral("Cannot write the report %1: ").arg(path)) &&
                  error.endsWith(QLatin1Char('.')) && !error.endsWith(QLatin1String("..")),
              qPrintable(error));
     QCOMPARE(contents(path), before);
+}
+
+void WinStationTest::onlyARegularFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("a folder") << "<folder>";
+    QTest::newRow("the NUL device") << "NUL";
+}
+
+void WinStationTest::onlyARegularFile()
+{
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    if (name == QLatin1String("<folder>"))
+        name = dir.path();
+    const QString error = DurableAppend(name, "h\n").append([](bool) { return "r\n"; }).error;
+    QVERIFY2(error.contains(QLatin1String("not a regular file")), qPrintable(error));
+}
+
+// Which file a name leads to, from Windows' own file index.
+void WinStationTest::movedAwayStartsANewFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("units.csv"));
+    DurableAppend report(path, "h\n");
+    const auto record = [](bool restarted) { return restarted ? "again\n" : "r\n"; };
+    QVERIFY(report.append(record).ok());
+    QVERIFY(!report.append(record).restarted);
+    QVERIFY(QFile::rename(path, path + ".old"));
+    QVERIFY(report.append(record).restarted);
+    QCOMPARE(contents(path + ".old"), QByteArray("h\nr\nr\n"));
+    QCOMPARE(contents(path), QByteArray("h\nagain\n"));
 }
 
 void WinStationTest::comPortsComeAndGo_data()
