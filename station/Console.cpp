@@ -1,12 +1,35 @@
 #include "station/Console.h"
 
-void Console::complain(const QString &text) const
+#include "serial/DeviceFacts.h"
+
+#include <cerrno>
+
+void Console::say(const QString &line) const
 {
-    write(err, QStringLiteral("vantrel-set: ") + text);
+    if (outState->failed)
+        return;
+    errno = 0;
+    if (write(out, line))
+        return;
+    const int error = errno;
+    outState->failed = true;
+    const QString what = error == EPIPE ? QStringLiteral("standard output is closed")
+                         : error == 0   ? QStringLiteral("standard output cannot be written")
+                                        : QStringLiteral("standard output cannot be written (%1)")
+                                            .arg(DeviceFacts::systemErrorText(error));
+    complain(
+        outState->report.isEmpty()
+            ? QStringLiteral("%1; results are now only in the exit status.").arg(what)
+            : QStringLiteral("%1; results go on into the report %2.").arg(what, outState->report));
 }
 
-void Console::write(std::FILE *stream, const QString &line)
+void Console::complain(const QString &text) const
 {
-    std::fputs((line + QLatin1Char('\n')).toLocal8Bit().constData(), stream);
-    std::fflush(stream);
+    (void)write(err, QStringLiteral("vantrel-set: ") + text);
+}
+
+bool Console::write(std::FILE *stream, const QString &line)
+{
+    const bool put = std::fputs((line + QLatin1Char('\n')).toLocal8Bit().constData(), stream) >= 0;
+    return std::fflush(stream) == 0 && put;
 }

@@ -72,8 +72,10 @@ QList<PortEntry> describedDevices(const QStringList &devices, bool withIdentity)
 ProductionRun::ProductionRun(const RunPlan &plan, Kind kind, Console console, QObject *parent)
     : QObject(parent), m_plan(plan), m_kind(kind), m_console(console)
 {
-    if (!plan.reportPath.isEmpty())
+    if (!plan.reportPath.isEmpty()) {
         m_report.emplace(plan.reportPath, identityOf(plan));
+        m_console.keepResultsIn(plan.reportPath);
+    }
 }
 
 ProductionRun::~ProductionRun() = default;

@@ -88,6 +88,7 @@ int saveProfile(const SetArguments::Plan &plan)
 
 int main(int argc, char *argv[])
 {
+    Console::ignoreWriteSignals();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vantrel-set"));
     QCoreApplication::setApplicationVersion(QLatin1String(kVantrelVersion));

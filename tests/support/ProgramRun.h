@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
 // A program run to its end while this thread's event loop keeps serving
 // whatever the test plays (an emulated dongle on a pseudo-terminal).
 struct ProgramRun
@@ -16,13 +18,17 @@ struct ProgramRun
     QByteArray err;
 };
 
-// A generous limit: the programs end on their own waits.
+// A generous limit: the programs end on their own waits. inChild runs in the
+// child before the program starts (a limit, a closed output).
 inline ProgramRun
 runProgram(const QString &program, const QStringList &arguments,
-           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+           const std::function<void()> &inChild = {})
 {
     QProcess process;
     process.setProcessEnvironment(environment);
+    if (inChild)
+        process.setChildProcessModifier(inChild);
     process.start(program, arguments);
     ProgramRun run;
     if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 20000)) {

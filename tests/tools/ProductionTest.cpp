@@ -1,3 +1,4 @@
+#include "station/UnitReport.h"
 #include "tools/DongleEmulator.h"
 
 #include "support/ProgramRun.h"
@@ -6,12 +7,16 @@
 #include "support/ScratchFileSystem.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
 #include <memory>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -85,6 +90,8 @@ private slots:
     void severalDevicesAtOnce();
     void stationConfiguresEachNewUnitOnce();
     void reportThatCannotBeWrittenStopsTheStation();
+    void writesThatFail_data();
+    void writesThatFail();
 };
 
 void ProductionTest::severalDevicesAtOnce()
@@ -207,6 +214,63 @@ void ProductionTest::reportThatCannotBeWrittenStopsTheStation()
     QVERIFY(lines.at(2).startsWith("Station stopped."));
     // Header, the run, the first unit's started and result records.
     QCOMPARE(linesOf(report).size(), 4);
+}
+
+void ProductionTest::writesThatFail_data()
+{
+    QTest::addColumn<bool>("outClosed"); // as under "| true", or a logger that died
+    // Bytes a file may have, as under "ulimit -f"; 0: none. The report is
+    // past it already, as one grown over days.
+    QTest::addColumn<int>("sizeLimit");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("results"); // records
+    QTest::newRow("standard output closed") << true << 0 << 1 << 2;
+    QTest::newRow("a file size limit") << false << 1024 << 4 << 0;
+}
+
+// Writes that fail end no unit's record and no run: the units' status comes
+// as the exit status, the report holds whole records only.
+void ProductionTest::writesThatFail()
+{
+    QFETCH(bool, outClosed);
+    QFETCH(int, sizeLimit);
+    QFETCH(int, exitCode);
+    QFETCH(int, results);
+    PtyPair answering;
+    PtyPair silent;
+    QVERIFY(answering.isValid() && silent.isValid());
+    DongleEmulator answeringDongle(answering.masterFd());
+    DongleEmulator silentDongle(silent.masterFd(), {.silent = true});
+    QTemporaryDir dir;
+    const QString report = dir.filePath(QStringLiteral("units.csv"));
+    for (UnitReport grown(report, {}); QFileInfo(report).size() < sizeLimit;)
+        QVERIFY(grown.begin().ok());
+    const ProgramRun run =
+        runProgram(kSet,
+                   {answering.slavePath(), silent.slavePath(), "--channel", "5", "--wait-ms", "300",
+                    "--report", report},
+                   QProcessEnvironment::systemEnvironment(), [outClosed, sizeLimit] {
+                       // As a shell leaves them.
+                       std::signal(SIGPIPE, SIG_DFL);
+                       std::signal(SIGXFSZ, SIG_DFL);
+                       int out[2];
+                       if (outClosed && ::pipe(out) == 0) {
+                           ::dup2(out[1], STDOUT_FILENO);
+                           ::close(out[0]);
+                           ::close(out[1]);
+                       }
+                       const rlimit limit{rlim_t(sizeLimit), RLIM_INFINITY};
+                       if (sizeLimit > 0)
+                           ::setrlimit(RLIMIT_FSIZE, &limit);
+                   });
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(report.toLocal8Bit()), run.err.constData());
+    int resulted = 0;
+    for (const ReportRecord &record : reportRecords(report)) {
+        QVERIFY(!record.value("kind").isEmpty());
+        resulted += record.value("kind") == QLatin1String("result");
+    }
+    QCOMPARE(resulted, results);
 }
 
 QTEST_GUILESS_MAIN(ProductionTest)
