@@ -147,9 +147,17 @@ QString DurableAppend::written(const QByteArray &bytes, const AppendFile::Status
         (void)m_file->flush();
         return failed(why);
     };
-    const qint64 count = m_file->write(bytes);
-    if (count != bytes.size())
-        return takenBack(count < 0 ? m_file->errorString() : QStringLiteral("the disk is full"));
+    // A short write is followed by one for the rest, which fails with the
+    // reason (a full disk, the file size limit). The lock keeps the pieces
+    // together.
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 count = m_file->write(bytes.mid(done));
+        if (count <= 0) {
+            return takenBack(count < 0 ? m_file->errorString()
+                                       : QStringLiteral("the disk is full"));
+        }
+        done += count;
+    }
     if (!m_file->flush())
         return takenBack(m_file->errorString());
     // A new file is only on the disk once its folder's entry is.
