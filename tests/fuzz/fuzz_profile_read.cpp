@@ -8,37 +8,15 @@
 // around its value; and the entries, written as a profile and read again,
 // come back the same.
 
+#include "ScratchFiles.h"
 #include "station/SettingProfile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
 #include <cstdint>
-#include <cstdlib>
 
 namespace {
 
 const QStringList kNames{QStringLiteral("baud"), QStringLiteral("channel"),
                          QStringLiteral("master")};
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-// On a file system in memory where there is one: every input is a file.
-QString scratchFile(const QByteArray &bytes, const char *name)
-{
-    static const QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
-                                       ? QStringLiteral("/dev/shm/vantrel-fuzz-XXXXXX")
-                                       : QDir::tempPath() + QStringLiteral("/vantrel-fuzz-XXXXXX"));
-    const QString path = dir.filePath(QLatin1String(name));
-    QFile file(path);
-    check(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    return path;
-}
 
 } // namespace
 

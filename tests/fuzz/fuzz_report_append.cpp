@@ -11,42 +11,13 @@
 // newline where its last line lacks one, then the station record and the
 // unit's, each one whole line with every field.
 
+#include "ScratchFiles.h"
 #include "station/UnitReport.h"
 #include "support/ReportRecords.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
 #include <cstdint>
-#include <cstdlib>
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-// On a file system in memory where there is one: every input is a file.
-QString scratchFile(const QByteArray &bytes, const char *name)
-{
-    static const QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
-                                       ? QStringLiteral("/dev/shm/vantrel-fuzz-XXXXXX")
-                                       : QDir::tempPath() + QStringLiteral("/vantrel-fuzz-XXXXXX"));
-    const QString path = dir.filePath(QLatin1String(name));
-    QFile file(path);
-    check(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    return path;
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    check(file.open(QIODevice::ReadOnly));
-    return file.readAll();
-}
 
 bool startsWithOurHeader(QByteArray bytes)
 {
