@@ -56,11 +56,19 @@ DurableAppend::DurableAppend(QString path, QByteArray header, QByteArrayList ear
 DurableAppend::Result DurableAppend::append(const std::function<QByteArray(bool)> &records)
 {
     AppendFile::Status status;
-    if (const QString why = opened(&status); !why.isEmpty()) {
+    QString refused = opened(&status);
+    // Moved away or deleted while this waited for another station's lock:
+    // the records go to the file at the path now, not into one nobody sees.
+    for (int again = 0; refused.isEmpty() && again < 3 && fileIdentity(m_path) != status.identity;
+         ++again) {
         m_file->close();
-        return {why};
+        refused = opened(&status);
     }
-    const bool restarted = m_written && status.identity != *m_written;
+    if (!refused.isEmpty()) {
+        m_file->close();
+        return {refused};
+    }
+    const bool restarted = m_written && !isWritten(status);
     QByteArray bytes;
     if (status.size == 0) {
         bytes = m_header;
@@ -75,7 +83,7 @@ DurableAppend::Result DurableAppend::append(const std::function<QByteArray(bool)
     m_file->close();
     if (!why.isEmpty())
         return {why};
-    m_written = status.identity;
+    m_written = Written{status.identity, status.size + bytes.size()};
     return {QString(), restarted};
 }
 
@@ -100,10 +108,16 @@ QString DurableAppend::opened(AppendFile::Status *status)
     if (!now)
         return failed(m_file->errorString());
     *status = *now;
-    const bool known = m_written && now->identity == *m_written;
-    if (!known && now->size > 0 && !m_header.isEmpty())
+    if (!isWritten(*now) && now->size > 0 && !m_header.isEmpty())
         return headerRefusal(now->size);
     return {};
+}
+
+// The file appended to last, with all this wrote: a new file may have the
+// number of a deleted one, but not what was in it.
+bool DurableAppend::isWritten(const AppendFile::Status &status) const
+{
+    return m_written && status.identity == m_written->identity && status.size >= m_written->end;
 }
 
 QString DurableAppend::headerRefusal(qint64 size)

@@ -111,6 +111,7 @@ public:
 
 private:
     [[nodiscard]] QString opened(AppendFile::Status *status);
+    [[nodiscard]] bool isWritten(const AppendFile::Status &status) const;
     [[nodiscard]] QString headerRefusal(qint64 size);
     [[nodiscard]] QString written(const QByteArray &bytes, const AppendFile::Status &before);
     [[nodiscard]] QString failed(const QString &why) const;
@@ -119,5 +120,10 @@ private:
     QByteArray m_header; // without its newline
     QByteArrayList m_earlierHeaders;
     std::unique_ptr<AppendFile> m_file;
-    std::optional<FileIdentity> m_written; // the file appended to so far
+    struct Written
+    {
+        FileIdentity identity;
+        qint64 end = 0;
+    };
+    std::optional<Written> m_written; // the file appended to last, and its end then
 };
