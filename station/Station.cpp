@@ -1,5 +1,6 @@
 #include "station/Station.h"
 
+#include "station/DeviceMatch.h"
 #include "station/DeviceWatcher.h"
 #include "station/ExitStatus.h"
 
@@ -23,31 +24,32 @@ Station::~Station() = default;
 
 void Station::start()
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (m_stopping)
-                return;
-            if (!m_run.begin()) {
-                end(m_run.exitCode());
-                return;
-            }
-            m_watcher = new DeviceWatcher(std::move(m_sources), this);
-            connect(m_watcher, &DeviceWatcher::appeared, this, &Station::onAppeared);
-            connect(m_watcher, &DeviceWatcher::vanished, this, &Station::onVanished);
-            for (const QString &what : m_watcher->start())
-                m_console.complain(QStringLiteral("not watching %1.").arg(what));
-            m_console.complain(
-                QStringLiteral("waiting for devices%1; Ctrl+C ends.")
-                    .arg(m_plan.match.isEmpty()
-                             ? QString()
-                             : QStringLiteral(" matching \"%1\"").arg(m_plan.match)));
-            if (m_plan.includePresent) {
-                for (const PortEntry &device : m_watcher->present())
-                    onAppeared(device);
-            }
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &Station::begin, Qt::QueuedConnection);
+}
+
+void Station::begin()
+{
+    if (m_stopping)
+        return;
+    m_watcher = new DeviceWatcher(std::move(m_sources), this);
+    connect(m_watcher, &DeviceWatcher::appeared, this, &Station::onAppeared);
+    connect(m_watcher, &DeviceWatcher::vanished, this, &Station::onVanished);
+    for (const QString &what : m_watcher->start())
+        m_console.complain(QStringLiteral("not watching %1.").arg(what));
+    if (!m_run.begin()) {
+        end(m_run.exitCode());
+        return;
+    }
+    m_console.complain(
+        QStringLiteral("waiting for devices%1; Ctrl+C ends.")
+            .arg(m_plan.matchAny
+                     ? QString()
+                     : QStringLiteral(" matching %1").arg(quotedPatterns(m_plan.matches))));
+    hintPartOfName();
+    if (m_plan.includePresent) {
+        for (const PortEntry &device : m_watcher->present())
+            onAppeared(device);
+    }
 }
 
 void Station::stop()
@@ -77,14 +79,36 @@ void Station::stopWatching(const QString &why)
 
 bool Station::matches(const PortEntry &device)
 {
-    if (m_plan.matchAny || matchesDevice(device, m_plan.match))
-        return true;
-    if (m_plan.verbose && !m_named.contains(device.stableName())) {
-        m_named.insert(device.stableName());
-        m_console.complain(QStringLiteral("%1 does not match \"%2\"; left alone.")
-                               .arg(unitName(device), m_plan.match));
+    const bool once = !m_named.contains(device.stableName());
+    if (!m_plan.matchAny && !matchesDevice(device, m_plan.matches)) {
+        if (m_plan.verbose && once) {
+            m_named.insert(device.stableName());
+            m_console.complain(QStringLiteral("%1 does not match %2; left alone.")
+                                   .arg(unitName(device), quotedPatterns(m_plan.matches)));
+        }
+        hintPartOfName();
+        return false;
     }
-    return false;
+    for (const QString &pattern : std::as_const(m_plan.matches)) {
+        if (matchesDevice(device, pattern))
+            m_wholeMatched.insert(pattern);
+    }
+    return true;
+}
+
+void Station::hintPartOfName()
+{
+    if (!m_watcher)
+        return;
+    const QList<PortEntry> present = m_watcher->present();
+    for (const QString &pattern : std::as_const(m_plan.matches)) {
+        if (m_hinted.contains(pattern) || m_wholeMatched.contains(pattern))
+            continue;
+        if (const QString hint = partOfNameHint(pattern, present); !hint.isEmpty()) {
+            m_hinted.insert(pattern);
+            m_console.complain(hint);
+        }
+    }
 }
 
 void Station::onAppeared(const PortEntry &device)

@@ -41,7 +41,11 @@ private:
         QTimer *timer = nullptr;
     };
 
+    void begin();
     [[nodiscard]] bool matches(const PortEntry &device);
+    // Says once of each pattern that matches no whole name but is part of
+    // one (a spelling that once took it).
+    void hintPartOfName();
     void onAppeared(const PortEntry &device);
     void onVanished(const QString &location);
     void onSettled(const QString &location);
@@ -57,6 +61,8 @@ private:
     DeviceWatcher *m_watcher = nullptr;
     QHash<QString, Settling> m_settling; // by location
     QSet<QString> m_named;               // devices told as not matched
+    QSet<QString> m_wholeMatched;        // patterns that took a device: no hint for them
+    QSet<QString> m_hinted;
     bool m_stopping = false;
     bool m_ended = false;
 };

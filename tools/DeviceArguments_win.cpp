@@ -22,10 +22,13 @@ const char *watchAbout()
 
 const char *matchAbout()
 {
-    return "With --watch: only the port TEXT names (COM8: that port alone), or devices whose "
-           "location path (the USB socket, to bind a station to its fixture), name in the Device "
-           "Manager or VID:PID (e.g. 0403:6001) contains TEXT, in any case. Windows knows the "
-           "last three of USB adapters; under Wine a port has only its COM name.";
+    return "With --watch: only the port PATTERN names (COM8: that port alone), or devices one of "
+           "whose names PATTERN matches as a whole, in any case: the location path (the USB "
+           "socket, to bind a station to its fixture), the name in the Device Manager (also "
+           "without its \"(COMn)\"), serial number or VID:PID (e.g. 0403:6001). '*' stands for "
+           "any text, '?' for one character; nothing else is special. Give it once for each "
+           "socket of a fixture. Windows knows these of USB adapters; under Wine a port has only "
+           "its COM name.";
 }
 
 QString deviceOf(const QString &argument)

@@ -21,6 +21,13 @@ RunPlan planFor(int settleMs, int waitMs = 1000)
     return plan;
 }
 
+// An emulated unit as the emulator's folder lists it.
+PortEntry emulated(const PlayedDongle &dongle, int unit)
+{
+    return {dongle.pty.slavePath(),
+            QStringLiteral("Dongle emulator %1 (%2)").arg(unit).arg(dongle.pty.slavePath())};
+}
+
 qsizetype resultLines(const QByteArray &out)
 {
     return out.count(": Setting OK !!") + out.count(": Setting Fail !!") +
@@ -74,6 +81,8 @@ private slots:
     void noFrameWithoutItsRecord();
     void busyUnitIsNotAFailure();
     void unmatchedNamedOnce();
+    void patternsTakeWholeNames_data();
+    void patternsTakeWholeNames();
 };
 
 void StationTest::presentDevices_data()
@@ -287,7 +296,7 @@ void StationTest::unmatchedNamedOnce()
     PlayedDongle stranger;
     RunPlan plan = planFor(0);
     plan.matchAny = false;
-    plan.match = QStringLiteral("0403:6001");
+    plan.matches = {QStringLiteral("0403:6001")};
     plan.verbose = true;
     RunningStation rig(plan);
     QTRY_VERIFY(rig.waiting());
@@ -300,6 +309,45 @@ void StationTest::unmatchedNamedOnce()
     QCOMPARE(rig.console.err().count("does not match"), 1);
     QVERIFY(rig.console.err().contains(stranger.entry().location.toLocal8Bit()));
     QCOMPARE(stranger.frames(), 0);
+    QCOMPARE(rig.stop(), 0);
+}
+
+void StationTest::patternsTakeWholeNames_data()
+{
+    QTest::addColumn<QStringList>("patterns");
+    QTest::addColumn<QList<int>>("taken"); // of the emulated units 1, 10, 11 and 12
+    QTest::addColumn<bool>("hint");
+
+    QTest::newRow("unit 1's name takes none of 10 to 12")
+        << QStringList{"Dongle emulator 1"} << QList<int>{1} << false;
+    QTest::newRow("a part of names takes none")
+        << QStringList{"emulator 1"} << QList<int>{} << true;
+    QTest::newRow("wildcard, any case")
+        << QStringList{"dongle EMULATOR 1?"} << QList<int>{10, 11, 12} << false;
+    QTest::newRow("several --match")
+        << QStringList{"Dongle emulator 1", "Dongle emulator 11"} << QList<int>{1, 11} << false;
+}
+
+// A line of units: a pattern takes a unit by a whole name only, and one that
+// is merely a part of names is told so, once.
+void StationTest::patternsTakeWholeNames()
+{
+    QFETCH(QStringList, patterns);
+    QFETCH(QList<int>, taken);
+    QFETCH(bool, hint);
+    RunPlan plan = planFor(0);
+    plan.matchAny = false;
+    plan.matches = patterns;
+    RunningStation rig(plan);
+    QTRY_VERIFY(rig.waiting());
+    std::map<int, PlayedDongle> units;
+    for (const int unit : {1, 10, 11, 12})
+        rig.source->plug(emulated(units[unit], unit));
+    QTRY_COMPARE(resultLines(rig.console.out()), taken.size());
+    QTest::qWait(100);
+    for (const auto &[unit, dongle] : units)
+        QCOMPARE(dongle.frames(), taken.contains(unit) ? 1 : 0);
+    QCOMPARE(rig.console.err().count("matches no whole name"), hint ? 1 : 0);
     QCOMPARE(rig.stop(), 0);
 }
 

@@ -144,8 +144,8 @@ void ProductionTest::stationConfiguresEachNewUnitOnce()
 
     const QString report = dir.filePath(QStringLiteral("units.csv"));
     Running station(kSet,
-                    {"--watch", "--match", "emulator", "--settle-ms", "50", "--channel", "5",
-                     "--report", report},
+                    {"--watch", "--match", "Dongle emulator *", "--settle-ms", "50", "--channel",
+                     "5", "--report", report},
                     environment);
     QTRY_VERIFY(station.err().contains("waiting for devices"));
     Running line(kDongle, {"--count", "3", "--every", "100"}, environment);
