@@ -4,6 +4,9 @@
 #include "station/DeviceWatcher.h"
 #include "station/ExitStatus.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QSysInfo>
 #include <QTimer>
 
 #include <utility>
@@ -31,11 +34,16 @@ void Station::begin()
 {
     if (m_stopping)
         return;
+    // Watching first: the other stations are judged by the devices there now.
     m_watcher = new DeviceWatcher(std::move(m_sources), this);
     connect(m_watcher, &DeviceWatcher::appeared, this, &Station::onAppeared);
     connect(m_watcher, &DeviceWatcher::vanished, this, &Station::onVanished);
     for (const QString &what : m_watcher->start())
         m_console.complain(QStringLiteral("not watching %1.").arg(what));
+    if (!joinOthers()) {
+        end(ExitStatus::kUsageError);
+        return;
+    }
     if (!m_run.begin()) {
         end(m_run.exitCode());
         return;
@@ -50,6 +58,31 @@ void Station::begin()
         for (const PortEntry &device : m_watcher->present())
             onAppeared(device);
     }
+}
+
+bool Station::joinOthers()
+{
+    StationNotice own{QCoreApplication::applicationPid(),
+                      m_plan.stationName.isEmpty() ? QSysInfo::machineHostName()
+                                                   : m_plan.stationName,
+                      m_plan.matches, m_plan.matchAny,
+                      QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))};
+    own.processStamp = runningProcessStamp(own.pid).value_or(QString());
+    const StationRegistry::Joined joined = m_registry.join(own, m_watcher->present());
+    if (!joined.clash.isEmpty()) {
+        m_console.complain(QStringLiteral("not started: %1 Two stations must never share a unit: "
+                                          "stop that one first, or give each the names of its "
+                                          "own sockets.")
+                               .arg(joined.clash));
+        return false;
+    }
+    for (const StationNotice &other : joined.others)
+        m_console.complain(QStringLiteral("also here: %1.").arg(other.describe()));
+    if (!joined.error.isEmpty()) {
+        m_console.complain(
+            QStringLiteral("other stations cannot be told of this one (%1).").arg(joined.error));
+    }
+    return true;
 }
 
 void Station::stop()
@@ -92,6 +125,16 @@ bool Station::matches(const PortEntry &device)
     for (const QString &pattern : std::as_const(m_plan.matches)) {
         if (matchesDevice(device, pattern))
             m_wholeMatched.insert(pattern);
+    }
+    // Started after another that takes it too (with no such device there at
+    // start): the unit is the other's.
+    if (const std::optional<StationNotice> other = m_registry.earlierTaker(device)) {
+        if (once) {
+            m_named.insert(device.stableName());
+            m_console.complain(QStringLiteral("%1 is left to %2, which started first.")
+                                   .arg(unitName(device), other->describe()));
+        }
+        return false;
     }
     return true;
 }
@@ -155,6 +198,7 @@ void Station::end(int exitCode)
     if (m_ended)
         return;
     m_ended = true;
+    m_registry.withdraw();
     stopWatching(QStringLiteral("The station ended while the unit settled; nothing was sent."));
     m_console.say(QStringLiteral("Station stopped. %1").arg(m_run.summary()));
     emit finished(exitCode);

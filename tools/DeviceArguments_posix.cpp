@@ -17,7 +17,8 @@ QString deviceAbout()
 const char *watchAbout()
 {
     return "Station: configure each serial device that appears and is matched, once, until "
-           "interrupted (Ctrl+C), then print a summary. Needs --match or --match-any.";
+           "interrupted (Ctrl+C), then print a summary. Needs --match or --match-any. Refuses to "
+           "start beside a station of this computer that would take the same units.";
 }
 
 const char *matchAbout()

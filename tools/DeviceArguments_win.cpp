@@ -17,7 +17,8 @@ const char *watchAbout()
     return "Station: configure each COM port that appears and is matched, once, until "
            "interrupted (Ctrl+C or Ctrl+Break; closing the console, logging off and shutting "
            "down stop it too), then print a summary once the units under way ended. Needs "
-           "--match or --match-any.";
+           "--match or --match-any. Refuses to start beside a station of this computer that "
+           "would take the same units.";
 }
 
 const char *matchAbout()
