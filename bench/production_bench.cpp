@@ -275,7 +275,8 @@ QSet<QByteArray> framedUnits(const QByteArray &emulatorOutput)
 void station(const QString &folder, int units, int everyMs, bool killMidway, int idleSeconds)
 {
     const QString report = folder + (killMidway ? "/killed.csv" : "/station.csv");
-    Child watch(kSet, {"--watch", "--match", "emulator", "--channel", "15", "--report", report},
+    Child watch(kSet,
+                {"--watch", "--match", "Dongle emulator *", "--channel", "15", "--report", report},
                 folder, QStringLiteral("station"));
     QElapsedTimer settle;
     settle.start();

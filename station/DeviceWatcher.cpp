@@ -1,21 +1,8 @@
 #include "station/DeviceWatcher.h"
 
-#include <algorithm>
 #include <utility>
 
 DeviceSource::~DeviceSource() = default;
-
-bool matchesDevice(const PortEntry &device, const QString &text)
-{
-    if (text.isEmpty())
-        return true;
-    if (const std::optional<bool> byPortName = matchesPortName(device, text))
-        return *byPortName;
-    const QStringList names{device.byId, device.byPath, device.description, device.vidPid()};
-    return std::any_of(names.cbegin(), names.cend(), [&text](const QString &name) {
-        return !name.isEmpty() && name.contains(text, Qt::CaseInsensitive);
-    });
-}
 
 DeviceWatcher::DeviceWatcher(DeviceSources sources, QObject *parent) : QObject(parent)
 {

@@ -47,7 +47,7 @@ struct RunPlan
 
     // Station
     bool includePresent = false;
-    QString match;         // empty only with matchAny
+    QStringList matches;   // --match patterns (see DeviceMatch); empty only with matchAny
     bool matchAny = false; // every serial device that appears
     int settleMs = kDefaultSettleMs;
 };

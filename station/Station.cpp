@@ -1,8 +1,12 @@
 #include "station/Station.h"
 
+#include "station/DeviceMatch.h"
 #include "station/DeviceWatcher.h"
 #include "station/ExitStatus.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QSysInfo>
 #include <QTimer>
 
 #include <utility>
@@ -23,31 +27,62 @@ Station::~Station() = default;
 
 void Station::start()
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (m_stopping)
-                return;
-            if (!m_run.begin()) {
-                end(m_run.exitCode());
-                return;
-            }
-            m_watcher = new DeviceWatcher(std::move(m_sources), this);
-            connect(m_watcher, &DeviceWatcher::appeared, this, &Station::onAppeared);
-            connect(m_watcher, &DeviceWatcher::vanished, this, &Station::onVanished);
-            for (const QString &what : m_watcher->start())
-                m_console.complain(QStringLiteral("not watching %1.").arg(what));
-            m_console.complain(
-                QStringLiteral("waiting for devices%1; Ctrl+C ends.")
-                    .arg(m_plan.match.isEmpty()
-                             ? QString()
-                             : QStringLiteral(" matching \"%1\"").arg(m_plan.match)));
-            if (m_plan.includePresent) {
-                for (const PortEntry &device : m_watcher->present())
-                    onAppeared(device);
-            }
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &Station::begin, Qt::QueuedConnection);
+}
+
+void Station::begin()
+{
+    if (m_stopping)
+        return;
+    // Watching first: the other stations are judged by the devices there now.
+    m_watcher = new DeviceWatcher(std::move(m_sources), this);
+    connect(m_watcher, &DeviceWatcher::appeared, this, &Station::onAppeared);
+    connect(m_watcher, &DeviceWatcher::vanished, this, &Station::onVanished);
+    for (const QString &what : m_watcher->start())
+        m_console.complain(QStringLiteral("not watching %1.").arg(what));
+    if (!joinOthers()) {
+        end(ExitStatus::kUsageError);
+        return;
+    }
+    if (!m_run.begin()) {
+        end(m_run.exitCode());
+        return;
+    }
+    m_console.complain(
+        QStringLiteral("waiting for devices%1; Ctrl+C ends.")
+            .arg(m_plan.matchAny
+                     ? QString()
+                     : QStringLiteral(" matching %1").arg(quotedPatterns(m_plan.matches))));
+    hintPartOfName();
+    if (m_plan.includePresent) {
+        for (const PortEntry &device : m_watcher->present())
+            onAppeared(device);
+    }
+}
+
+bool Station::joinOthers()
+{
+    StationNotice own{QCoreApplication::applicationPid(),
+                      m_plan.stationName.isEmpty() ? QSysInfo::machineHostName()
+                                                   : m_plan.stationName,
+                      m_plan.matches, m_plan.matchAny,
+                      QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))};
+    own.processStamp = runningProcessStamp(own.pid).value_or(QString());
+    const StationRegistry::Joined joined = m_registry.join(own, m_watcher->present());
+    if (!joined.clash.isEmpty()) {
+        m_console.complain(QStringLiteral("not started: %1 Two stations must never share a unit: "
+                                          "stop that one first, or give each the names of its "
+                                          "own sockets.")
+                               .arg(joined.clash));
+        return false;
+    }
+    for (const StationNotice &other : joined.others)
+        m_console.complain(QStringLiteral("also here: %1.").arg(other.describe()));
+    if (!joined.error.isEmpty()) {
+        m_console.complain(
+            QStringLiteral("other stations cannot be told of this one (%1).").arg(joined.error));
+    }
+    return true;
 }
 
 void Station::stop()
@@ -77,14 +112,46 @@ void Station::stopWatching(const QString &why)
 
 bool Station::matches(const PortEntry &device)
 {
-    if (m_plan.matchAny || matchesDevice(device, m_plan.match))
-        return true;
-    if (m_plan.verbose && !m_named.contains(device.stableName())) {
-        m_named.insert(device.stableName());
-        m_console.complain(QStringLiteral("%1 does not match \"%2\"; left alone.")
-                               .arg(unitName(device), m_plan.match));
+    const bool once = !m_named.contains(device.stableName());
+    if (!m_plan.matchAny && !matchesDevice(device, m_plan.matches)) {
+        if (m_plan.verbose && once) {
+            m_named.insert(device.stableName());
+            m_console.complain(QStringLiteral("%1 does not match %2; left alone.")
+                                   .arg(unitName(device), quotedPatterns(m_plan.matches)));
+        }
+        hintPartOfName();
+        return false;
     }
-    return false;
+    for (const QString &pattern : std::as_const(m_plan.matches)) {
+        if (matchesDevice(device, pattern))
+            m_wholeMatched.insert(pattern);
+    }
+    // Started after another that takes it too (with no such device there at
+    // start): the unit is the other's.
+    if (const std::optional<StationNotice> other = m_registry.earlierTaker(device)) {
+        if (once) {
+            m_named.insert(device.stableName());
+            m_console.complain(QStringLiteral("%1 is left to %2, which started first.")
+                                   .arg(unitName(device), other->describe()));
+        }
+        return false;
+    }
+    return true;
+}
+
+void Station::hintPartOfName()
+{
+    if (!m_watcher)
+        return;
+    const QList<PortEntry> present = m_watcher->present();
+    for (const QString &pattern : std::as_const(m_plan.matches)) {
+        if (m_hinted.contains(pattern) || m_wholeMatched.contains(pattern))
+            continue;
+        if (const QString hint = partOfNameHint(pattern, present); !hint.isEmpty()) {
+            m_hinted.insert(pattern);
+            m_console.complain(hint);
+        }
+    }
 }
 
 void Station::onAppeared(const PortEntry &device)
@@ -131,6 +198,7 @@ void Station::end(int exitCode)
     if (m_ended)
         return;
     m_ended = true;
+    m_registry.withdraw();
     stopWatching(QStringLiteral("The station ended while the unit settled; nothing was sent."));
     m_console.say(QStringLiteral("Station stopped. %1").arg(m_run.summary()));
     emit finished(exitCode);

@@ -2,6 +2,7 @@
 
 #include "station/DeviceSource.h"
 #include "station/ProductionRun.h"
+#include "station/StationRegistry.h"
 
 #include <QHash>
 #include <QObject>
@@ -14,7 +15,9 @@ class QTimer;
 // matched, once, a settling time after it appeared, until stop(); then it
 // lets the units under way end, prints the tally and finishes with the worst
 // exit status. With a report it first proves the report writable, and stops
-// taking units when the report fails.
+// taking units when the report fails. It refuses to start beside another
+// station on this computer that would take the same units, and leaves a
+// unit that appears later to the station that started first.
 class Station final : public QObject
 {
     Q_OBJECT
@@ -41,7 +44,14 @@ private:
         QTimer *timer = nullptr;
     };
 
+    void begin();
+    // Announces this station to the others; false when one of them takes
+    // the same units (this one must not start).
+    [[nodiscard]] bool joinOthers();
     [[nodiscard]] bool matches(const PortEntry &device);
+    // Says once of each pattern that matches no whole name but is part of
+    // one (a spelling that once took it).
+    void hintPartOfName();
     void onAppeared(const PortEntry &device);
     void onVanished(const QString &location);
     void onSettled(const QString &location);
@@ -56,7 +66,10 @@ private:
     ProductionRun m_run;
     DeviceWatcher *m_watcher = nullptr;
     QHash<QString, Settling> m_settling; // by location
-    QSet<QString> m_named;               // devices told as not matched
+    QSet<QString> m_named;               // devices told as not matched or left to another
+    StationRegistry m_registry;
+    QSet<QString> m_wholeMatched; // patterns that took a device: no hint for them
+    QSet<QString> m_hinted;
     bool m_stopping = false;
     bool m_ended = false;
 };

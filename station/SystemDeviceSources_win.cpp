@@ -1,3 +1,4 @@
+#include "station/DeviceMatch.h"
 #include "station/DeviceSource.h"
 #include "station/DeviceWatcher.h"
 

@@ -17,14 +17,17 @@ QString deviceAbout()
 const char *watchAbout()
 {
     return "Station: configure each serial device that appears and is matched, once, until "
-           "interrupted (Ctrl+C), then print a summary. Needs --match or --match-any.";
+           "interrupted (Ctrl+C), then print a summary. Needs --match or --match-any. Refuses to "
+           "start beside a station of this computer that would take the same units.";
 }
 
 const char *matchAbout()
 {
-    return "With --watch: only devices whose by-id name, by-path name (the USB socket, to bind a "
-           "station to its fixture), USB product or VID:PID (e.g. 0403:6001) contains TEXT, in "
-           "any case.";
+    return "With --watch: only devices one of whose names PATTERN matches as a whole, in any "
+           "case: the by-id or by-path link (its name or full path; by-path is the USB socket, to "
+           "bind a station to its fixture), USB serial number, product or VID:PID (e.g. "
+           "0403:6001). '*' stands for any text, '?' for one character; nothing else is special. "
+           "Give it once for each socket of a fixture.";
 }
 
 QString deviceOf(const QString &argument)

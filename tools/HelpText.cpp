@@ -104,8 +104,10 @@ void describeUsage(HelpWriter &help)
         QStringLiteral("Usage: vantrel-set DEVICE... SETTING... [--wait-ms N] [--verbose]"));
     help.heading(QStringLiteral("       vantrel-set --dry-run SETTING..."));
     help.heading(QStringLiteral("       vantrel-set --save-profile FILE SETTING..."));
-    help.heading(QStringLiteral(
-        "       vantrel-set --watch --match TEXT|--match-any [--report FILE] SETTING..."));
+    help.heading(
+        QStringLiteral("       vantrel-set --watch --match PATTERN... [--report FILE] SETTING..."));
+    help.heading(
+        QStringLiteral("       vantrel-set --watch --match-any [--report FILE] SETTING..."));
     help.blank();
     help.paragraph(
         QStringLiteral("Sets the radio dongle on the serial DEVICE (e.g. %1), as the Setting "

@@ -17,7 +17,8 @@ QString optionNamedTwice(const QCommandLineParser &parser)
 {
     const QStringList given = parser.optionNames();
     for (const QString &name : given) {
-        if (given.count(name) > 1)
+        // One pattern for each socket of a fixture.
+        if (given.count(name) > 1 && name != QLatin1String("match"))
             return QStringLiteral("--%1 is given more than once.").arg(name);
     }
     return {};
@@ -58,7 +59,7 @@ QString readRunOptions(const QCommandLineParser &parser, Plan &plan)
     plan.operatorName = parser.value(QStringLiteral("operator"));
     plan.lot = parser.value(QStringLiteral("lot"));
     plan.includePresent = parser.isSet(QStringLiteral("include-present"));
-    plan.match = parser.value(QStringLiteral("match"));
+    plan.matches = parser.values(QStringLiteral("match"));
     plan.matchAny = parser.isSet(QStringLiteral("match-any"));
     plan.saveProfilePath = parser.value(QStringLiteral("save-profile"));
     plan.action = parser.isSet(QStringLiteral("dry-run"))        ? Action::DryRun
@@ -91,11 +92,15 @@ QString modeMismatch(const QCommandLineParser &parser, const Plan &plan)
                                   "out, or use --include-present for those already there.")
                 .arg(positional.constFirst());
         }
-        if (plan.matchAny == !plan.match.isEmpty()) {
-            return QStringLiteral("--watch needs to know its units: --match TEXT (by-id name, "
-                                  "by-path name, USB product or VID:PID), or --match-any for "
-                                  "every serial device that appears; not both.");
+        if (plan.matchAny == !plan.matches.isEmpty()) {
+            return QStringLiteral("--watch needs to know its units: --match PATTERN (a whole "
+                                  "by-id or by-path name, serial number, USB product or VID:PID; "
+                                  "* and ? as wildcards), or --match-any for every serial device "
+                                  "that appears; not both.");
         }
+        // It matches no name: the station would wait for ever.
+        if (plan.matches.contains(QString()))
+            return QStringLiteral("--match \"\" names no device.");
     }
     if (positional.isEmpty() && plan.action == Action::Send)
         return QStringLiteral("No device given, e.g. %1.").arg(deviceExample());

@@ -53,7 +53,7 @@ const RunOption kRunOptions[] = {
     {"lot", nullptr, "TEXT", "The work order or lot, for the records."},
     {"watch", nullptr, nullptr, watchAbout()},
     {"include-present", nullptr, nullptr, "With --watch: the devices already there at start too."},
-    {"match", nullptr, "TEXT", matchAbout()},
+    {"match", nullptr, "PATTERN", matchAbout()},
     {"match-any", nullptr, nullptr,
      "With --watch: every serial device that appears, whatever it is."},
     {"settle-ms", nullptr, "N", "With --watch: wait N ms after a device appears before sending",

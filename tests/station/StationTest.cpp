@@ -4,6 +4,7 @@
 #include "support/ScratchFileSystem.h"
 #include "support/StationRig.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSerialPort>
 #include <QSignalSpy>
@@ -19,6 +20,13 @@ RunPlan planFor(int settleMs, int waitMs = 1000)
     plan.settleMs = settleMs;
     plan.matchAny = true;
     return plan;
+}
+
+// An emulated unit as the emulator's folder lists it.
+PortEntry emulated(const PlayedDongle &dongle, int unit)
+{
+    return {dongle.pty.slavePath(),
+            QStringLiteral("Dongle emulator %1 (%2)").arg(unit).arg(dongle.pty.slavePath())};
 }
 
 qsizetype resultLines(const QByteArray &out)
@@ -64,6 +72,7 @@ class StationTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void presentDevices_data();
     void presentDevices();
     void unitsAsTheyComeAndGo_data();
@@ -74,7 +83,21 @@ private slots:
     void noFrameWithoutItsRecord();
     void busyUnitIsNotAFailure();
     void unmatchedNamedOnce();
+    void patternsTakeWholeNames_data();
+    void patternsTakeWholeNames();
+    void besideAnotherStation_data();
+    void besideAnotherStation();
+
+private:
+    // Stations announce themselves in the runtime folder: the test's own.
+    QTemporaryDir m_runtime;
 };
+
+void StationTest::initTestCase()
+{
+    QVERIFY(m_runtime.isValid());
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
+}
 
 void StationTest::presentDevices_data()
 {
@@ -287,7 +310,7 @@ void StationTest::unmatchedNamedOnce()
     PlayedDongle stranger;
     RunPlan plan = planFor(0);
     plan.matchAny = false;
-    plan.match = QStringLiteral("0403:6001");
+    plan.matches = {QStringLiteral("0403:6001")};
     plan.verbose = true;
     RunningStation rig(plan);
     QTRY_VERIFY(rig.waiting());
@@ -301,6 +324,129 @@ void StationTest::unmatchedNamedOnce()
     QVERIFY(rig.console.err().contains(stranger.entry().location.toLocal8Bit()));
     QCOMPARE(stranger.frames(), 0);
     QCOMPARE(rig.stop(), 0);
+}
+
+void StationTest::patternsTakeWholeNames_data()
+{
+    QTest::addColumn<QStringList>("patterns");
+    QTest::addColumn<QList<int>>("taken"); // of the emulated units 1, 10, 11 and 12
+    QTest::addColumn<bool>("hint");
+
+    QTest::newRow("unit 1's name takes none of 10 to 12")
+        << QStringList{"Dongle emulator 1"} << QList<int>{1} << false;
+    QTest::newRow("a part of names takes none")
+        << QStringList{"emulator 1"} << QList<int>{} << true;
+    QTest::newRow("wildcard, any case")
+        << QStringList{"dongle EMULATOR 1?"} << QList<int>{10, 11, 12} << false;
+    QTest::newRow("several --match")
+        << QStringList{"Dongle emulator 1", "Dongle emulator 11"} << QList<int>{1, 11} << false;
+}
+
+// A line of units: a pattern takes a unit by a whole name only, and one that
+// is merely a part of names is told so, once.
+void StationTest::patternsTakeWholeNames()
+{
+    QFETCH(QStringList, patterns);
+    QFETCH(QList<int>, taken);
+    QFETCH(bool, hint);
+    RunPlan plan = planFor(0);
+    plan.matchAny = false;
+    plan.matches = patterns;
+    RunningStation rig(plan);
+    QTRY_VERIFY(rig.waiting());
+    std::map<int, PlayedDongle> units;
+    for (const int unit : {1, 10, 11, 12})
+        rig.source->plug(emulated(units[unit], unit));
+    QTRY_COMPARE(resultLines(rig.console.out()), taken.size());
+    QTest::qWait(100);
+    for (const auto &[unit, dongle] : units)
+        QCOMPARE(dongle.frames(), taken.contains(unit) ? 1 : 0);
+    QCOMPARE(rig.console.err().count("matches no whole name"), hint ? 1 : 0);
+    QCOMPARE(rig.stop(), 0);
+}
+
+void StationTest::besideAnotherStation_data()
+{
+    QTest::addColumn<QStringList>("first"); // empty: --match-any
+    QTest::addColumn<QString>("killed");    // the first's pid: "gone", or another process's
+    QTest::addColumn<QStringList>("second");
+    QTest::addColumn<int>("taken"); // by the second of units 1 and 2; -1: it does not start
+
+    const QStringList any;
+    const QStringList seven{"Dongle emulator 7"};
+    QTest::newRow("both would take a unit that is there")
+        << QStringList{"Dongle emulator *"} << QString() << QStringList{"*emulator 1"} << -1;
+    QTest::newRow("the same pattern")
+        << seven << QString() << QStringList{"dongle EMULATOR 7"} << -1;
+    QTest::newRow("the first takes every device") << any << QString() << seven << -1;
+    QTest::newRow("the second takes every device") << seven << QString() << any << -1;
+    QTest::newRow("apart") << QStringList{"Dongle emulator 1"} << QString()
+                           << QStringList{"Dongle emulator 2"} << 1;
+    QTest::newRow("a later unit both take is the first's")
+        << QStringList{"Dongle emulator *"} << QString() << QStringList{"*emulator 2"} << 0;
+    QTest::newRow("killed, its process gone") << any << "gone" << any << 2;
+    QTest::newRow("killed, its pid now another process's") << any << "reused" << any << 2;
+}
+
+// A second station that would take units of the first refuses to start,
+// before its report's first record and before any unit; one killed
+// outright is no station. Unit 1 is there from the start, unit 2 comes.
+void StationTest::besideAnotherStation()
+{
+    QFETCH(QStringList, first);
+    QFETCH(QString, killed);
+    QFETCH(QStringList, second);
+    QFETCH(int, taken);
+    PlayedDongle present;
+    RunPlan plan = planFor(0);
+    plan.stationName = QStringLiteral("line-1");
+    plan.matches = first;
+    plan.matchAny = first.isEmpty();
+    std::optional<RunningStation> running;
+    const QString leftover = StationRegistry::defaultFolder() + QStringLiteral("/1-1.station");
+    if (killed.isEmpty()) {
+        running.emplace(plan, QList<PortEntry>{emulated(present, 1)});
+        QTRY_VERIFY(running->waiting());
+    } else {
+        QFile notice(leftover);
+        QVERIFY(QDir().mkpath(StationRegistry::defaultFolder()) &&
+                notice.open(QIODevice::WriteOnly));
+        const qint64 pid = killed == "gone" ? 0x7ffffffe : QCoreApplication::applicationPid();
+        notice.write(
+            QStringLiteral(R"({"pid":%1,"match_any":true,"process_stamp":"1"})").arg(pid).toUtf8());
+    }
+    QTemporaryDir dir;
+    plan.matches = second;
+    plan.matchAny = second.isEmpty();
+    plan.includePresent = true;
+    plan.reportPath = dir.filePath(QStringLiteral("units.csv"));
+    RunningStation rig(plan, {emulated(present, 1)});
+    const QByteArray firstNamed =
+        "station \"line-1\" (pid " + QByteArray::number(QCoreApplication::applicationPid());
+    if (taken < 0) {
+        QVERIFY(rig.finished->wait(5000));
+        QCOMPARE(rig.finished->first().first().toInt(), 2);
+        QVERIFY2(rig.console.err().contains("not started: " + firstNamed), rig.console.err());
+        QVERIFY(!QFile::exists(plan.reportPath));
+    } else {
+        QTRY_VERIFY(rig.waiting());
+        QCOMPARE(rig.console.err().contains("also here: " + firstNamed), killed.isEmpty());
+        QVERIFY(!QFile::exists(leftover));
+        PlayedDongle later;
+        rig.source->plug(emulated(later, 2));
+        if (running)
+            running->source->plug(emulated(later, 2));
+        QTRY_COMPARE(later.frames(), 1);
+        QTRY_COMPARE(rig.console.out().count('\n'), taken);
+        QTest::qWait(100);
+        QCOMPARE(rig.console.out().count('\n'), taken);
+        QCOMPARE(rig.stop(), 0);
+    }
+    QCOMPARE(present.frames(), killed.isEmpty() ? 0 : 1);
+    if (running)
+        QCOMPARE(running->stop(), 0);
+    // Each took its notice with it.
+    QCOMPARE(QDir(StationRegistry::defaultFolder()).entryList({"*.station"}), QStringList());
 }
 
 QTEST_GUILESS_MAIN(StationTest)

@@ -58,6 +58,7 @@ public:
         return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
     }
     void terminate() { m_process.terminate(); }
+    [[nodiscard]] qint64 pid() const { return m_process.processId(); }
 
 private:
     QProcess m_process;
@@ -151,10 +152,19 @@ void ProductionTest::stationConfiguresEachNewUnitOnce()
 
     const QString report = dir.filePath(QStringLiteral("units.csv"));
     Running station(kSet,
-                    {"--watch", "--match", "emulator", "--settle-ms", "50", "--channel", "5",
-                     "--report", report},
+                    {"--watch", "--match", "Dongle emulator *", "--settle-ms", "50", "--channel",
+                     "5", "--report", report},
                     environment);
     QTRY_VERIFY(station.err().contains("waiting for devices"));
+    // A second station that would take the unit there too does not start.
+    const QString second = dir.filePath(QStringLiteral("second.csv"));
+    const ProgramRun refused = runProgram(kSet,
+                                          {"--watch", "--match", "*emulator*", "--match",
+                                           "0403:6001", "--channel", "5", "--report", second},
+                                          environment);
+    QCOMPARE(refused.exitCode, 2);
+    QVERIFY2(refused.err.contains("(pid " + QByteArray::number(station.pid())), refused.err);
+    QVERIFY(!QFile::exists(second));
     Running line(kDongle, {"--count", "3", "--every", "100"}, environment);
     QTRY_COMPARE_WITH_TIMEOUT(station.outLines().size(), 3, 10000);
     station.terminate();

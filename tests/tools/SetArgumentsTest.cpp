@@ -1,5 +1,5 @@
 #include "tools/SetArguments.h"
-#include "station/DeviceWatcher.h"
+#include "station/DeviceMatch.h"
 #include "station/SettingProfile.h"
 
 #include "support/TestBytes.h"
@@ -225,6 +225,8 @@ void SetArgumentsTest::refusals_data()
     QTest::newRow("watch, --match and --match-any")
         << QStringList{"--watch", "--match", "FTDI", "--match-any", "--channel", "1"}
         << QStringList{"not both"};
+    QTest::newRow("an empty pattern")
+        << QStringList{"--watch", "--match", "", "--channel", "1"} << QStringList{"--match \"\""};
     QTest::newRow("--match-any without --watch")
         << QStringList{"/dev/ttyS0", "--match-any", "--channel", "1"}
         << QStringList{"--match-any belongs to --watch"};
@@ -441,20 +443,34 @@ void SetArgumentsTest::stationMatch_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("picked");
 
-    QTest::newRow("by-id name") << "Silicon_Labs_CP2102_0001" << true;
-    QTest::newRow("USB product, other case") << "cp2102 usb to uart" << true;
+    const QString socket1 = QStringLiteral("pci-0000:00:14.0-usb-0:1");
+    QTest::newRow("by-id name") << "usb-Silicon_Labs_CP2102_0001-if00-port0" << true;
+    QTest::newRow("by-id, full path")
+        << "/dev/serial/by-id/usb-Silicon_Labs_CP2102_0001-if00-port0" << true;
+    QTest::newRow("part of the by-id name") << "Silicon_Labs_CP2102_0001" << false;
+    QTest::newRow("'?' for one character") << "usb-Silicon_Labs_CP2102_000?-if00-port0" << true;
+    QTest::newRow("serial number") << "0001" << true;
+    QTest::newRow("part of the serial number") << "000" << false;
+    QTest::newRow("USB product, other case") << "cp2102 usb to uart bridge controller" << true;
+    QTest::newRow("part of the product") << "cp2102 usb to uart" << false;
     QTest::newRow("VID:PID") << "10c4:ea60" << true;
     QTest::newRow("VID:PID in capitals") << "10C4:EA60" << true;
-    QTest::newRow("vendor alone") << "10c4:" << true;
-    QTest::newRow("the USB socket, by-path") << "usb-0:2:1.0" << true;
-    QTest::newRow("another socket") << "usb-0:3:1.0" << false;
+    QTest::newRow("vendor alone") << "10c4:" << false;
+    QTest::newRow("vendor, any product") << "10c4:*" << true;
+    QTest::newRow("its socket, by-path") << "pci-0000:00:14.0-usb-0:10:1.0-port0" << true;
+    QTest::newRow("its socket, any interface") << "pci-0000:00:14.0-usb-0:10:*" << true;
+    QTest::newRow("socket 1 is not socket 10") << socket1 + ":1.0-port0" << false;
+    QTest::newRow("socket 1, as once written") << socket1 << false;
+    QTest::newRow("socket 1, any interface") << socket1 + ":*" << false;
+    QTest::newRow("'.' is no wildcard") << "pci-0000:00:14.0-usb-0:10:1.0-port." << false;
+    QTest::newRow("brackets are no class") << socket1 + "[0]:1.0-port0" << false;
     QTest::newRow("another adapter") << "0403:6001" << false;
-    QTest::newRow("the device path is no name") << "ttyUSB3" << false;
-    QTest::newRow("nothing asked") << "" << true;
+    QTest::newRow("the device path is no name") << "/dev/ttyUSB3" << false;
+    QTest::newRow("nothing asked") << "" << false;
 }
 
-// --match keeps the station off its own ports: only what the operator named
-// picks a device.
+// --match keeps the station off its own ports and off another fixture's:
+// only a whole name the operator gave picks a device.
 void SetArgumentsTest::stationMatch()
 {
     QFETCH(QString, text);
@@ -463,13 +479,13 @@ void SetArgumentsTest::stationMatch()
                      QStringLiteral("CP2102 USB to UART Bridge Controller")};
     dongle.byId = QStringLiteral("/dev/serial/by-id/"
                                  "usb-Silicon_Labs_CP2102_0001-if00-port0");
-    dongle.byPath = QStringLiteral("/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0");
+    dongle.byPath = QStringLiteral("/dev/serial/by-path/pci-0000:00:14.0-usb-0:10:1.0-port0");
+    dongle.serialNumber = QStringLiteral("0001");
     dongle.vendorId = 0x10c4;
     dongle.productId = 0xea60;
     QCOMPARE(matchesDevice(dongle, text), picked);
     // A device that tells nothing about itself is picked by no name.
-    if (!text.isEmpty())
-        QVERIFY(!matchesDevice(PortEntry{QStringLiteral("/dev/ttyS0"), QString()}, text));
+    QVERIFY(!matchesDevice(PortEntry{QStringLiteral("/dev/ttyS0"), QString()}, text));
 }
 
 QTEST_APPLESS_MAIN(SetArgumentsTest)

@@ -96,17 +96,18 @@ QString HostChannel::plug(const QString &serial, const QString &dongle)
     return plugTogether({{serial, dongle}});
 }
 
-QString HostChannel::plugTogether(const QList<std::pair<QString, QString>> &units)
+QString HostChannel::plugTogether(const QList<Plug> &units)
 {
-    for (const auto &[serial, dongle] : units) {
-        const QString reply = request(QStringLiteral("plug %1 %2").arg(serial, dongle));
+    for (const Plug &unit : units) {
+        const QString reply =
+            request(QStringLiteral("plug %1 %2 %3").arg(unit.serial, unit.dongle, unit.port));
         if (!reply.isEmpty())
             return reply;
-        m_plugged.append(serial);
+        m_plugged.append(unit.serial);
     }
-    for (const auto &[serial, dongle] : units) {
-        if (!waitForLink(serial, true))
-            return QStringLiteral("no link %1 within 20 s of the plug").arg(byIdLink(serial));
+    for (const Plug &unit : units) {
+        if (!waitForLink(unit.serial, true))
+            return QStringLiteral("no link %1 within 20 s of the plug").arg(byIdLink(unit.serial));
     }
     return {};
 }

@@ -60,9 +60,15 @@ public:
     // A unit with this serial number on the given dongle's line; returns
     // empty once its by-id link is there, else what went wrong.
     [[nodiscard]] QString plug(const QString &serial, const QString &dongle);
-    // Several units at once (serial number, dongle): all are on the bus
-    // before the guest's kernel has found the first.
-    [[nodiscard]] QString plugTogether(const QList<std::pair<QString, QString>> &units);
+    struct Plug
+    {
+        QString serial;
+        QString dongle;
+        QString port = {}; // the root port ("10"), or empty for the first free one
+    };
+    // Several units at once: all are on the bus before the guest's kernel
+    // has found the first.
+    [[nodiscard]] QString plugTogether(const QList<Plug> &units);
     // The unit taken off the bus; returns once QEMU has let it go (the guest's
     // kernel notices on its own time), empty or what went wrong.
     [[nodiscard]] QString pull(const QString &serial);

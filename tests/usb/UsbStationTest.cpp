@@ -113,6 +113,7 @@ private:
     {
         QString serial;
         QString dongle;
+        QString port = {};   // the root port, or empty for the first free one
         QString device = {}; // the tty its link named while plugged
         QString byPath = {};
         qsizetype bytesBefore = 0;
@@ -155,7 +156,7 @@ void UsbStationTest::startStation(QProcess &station, const QString &name, const 
     station.setStandardOutputFile(output + QStringLiteral(".out"));
     station.setStandardErrorFile(output + QStringLiteral(".err"));
     station.start(QStringLiteral(VANTREL_SET_PROGRAM),
-                  {"--watch", "--match", match, "--profile", m_profile, "--report",
+                  {"--watch", "--verbose", "--match", match, "--profile", m_profile, "--report",
                    output + QStringLiteral(".jsonl")});
     const bool waiting = QTest::qWaitFor(
         [&] {
@@ -181,10 +182,10 @@ int UsbStationTest::stopStation(QProcess &station)
 
 void UsbStationTest::plugUnits(QList<Unit> &units)
 {
-    QList<std::pair<QString, QString>> plugs;
+    QList<HostChannel::Plug> plugs;
     for (Unit &unit : units) {
         unit.bytesBefore = dongleBytes(unit.dongle).size();
-        plugs.append({unit.serial, unit.dongle});
+        plugs.append({unit.serial, unit.dongle, unit.port});
     }
     const QString error = m_host.plugTogether(plugs);
     QVERIFY2(error.isEmpty(), qPrintable(error));
@@ -222,43 +223,66 @@ void UsbStationTest::setThroughTheByIdLink()
 
 void UsbStationTest::stationConfiguresEachPluggedUnitOnce_data()
 {
-    QTest::addColumn<QString>("match");
+    QTest::addColumn<QString>("match"); // {xhci}: the USB controller's by-path name
     QTest::addColumn<QStringList>("serials");
-    QTest::addColumn<QString>("stranger"); // plugged too, must be left alone
+    QTest::addColumn<QStringList>("strangers"); // plugged too, must be left alone
+    QTest::addColumn<QStringList>("ports");     // the root ports they go into, or the first free
 
     // The second unit's links come a second after its tty (see
     // guest/59-vantrel-slow.rules): it must still be taken, once.
-    QTest::newRow("by serial number")
-        << "VT002" << QStringList{"VT0021", "VT0022-SLOW"} << "VT0931";
-    QTest::newRow("by VID:PID") << "0403:6001" << QStringList{"VT0031", "VT0032-SLOW"} << QString();
+    QTest::newRow("by serial number") << "VT002*" << QStringList{"VT0021", "VT0022-SLOW"}
+                                      << QStringList{"VT0931"} << QStringList();
+    QTest::newRow("by VID:PID") << "0403:6001" << QStringList{"VT0031", "VT0032-SLOW"}
+                                << QStringList() << QStringList();
+    // Socket 1's by-path name is the start of socket 10's.
+    QTest::newRow("by USB socket, 1 and not 10") << "{xhci}-usb-0:1:*" << QStringList{"VT0051"}
+                                                 << QStringList{"VT0052"} << QStringList{"1", "10"};
+    QTest::newRow("socket 1 as once written, none")
+        << "{xhci}-usb-0:1" << QStringList() << QStringList{"VT0061", "VT0062"}
+        << QStringList{"1", "10"};
 }
 
 void UsbStationTest::stationConfiguresEachPluggedUnitOnce()
 {
     QFETCH(QString, match);
     QFETCH(QStringList, serials);
-    QFETCH(QString, stranger);
+    QFETCH(QStringList, strangers);
+    QFETCH(QStringList, ports);
+    const QStringList controllers =
+        QDir(QStringLiteral("/sys/bus/pci/drivers/xhci_hcd")).entryList({"0000:*"});
+    match.replace(QStringLiteral("{xhci}"), QStringLiteral("pci-") + controllers.value(0));
     QString name = QStringLiteral("station-%1").arg(QTest::currentDataTag()).toLower();
     name.replace(QLatin1Char(' '), QLatin1Char('-')).replace(QLatin1Char(':'), QLatin1Char('-'));
     const QString report = runFolder() + QStringLiteral("/%1.jsonl").arg(name);
 
     QProcess station;
     startStation(station, name, match);
-    QList<Unit> units{{serials[0], QStringLiteral("answer1")},
-                      {serials[1], QStringLiteral("answer2")}};
-    if (!stranger.isEmpty())
-        units.append({stranger, QStringLiteral("answer3")});
+    QList<Unit> units;
+    for (const QString &serial : serials + strangers)
+        units.append(
+            {serial, QStringLiteral("answer%1").arg(units.size() + 1), ports.value(units.size())});
     plugUnits(units);
+    if (!ports.isEmpty())
+        QVERIFY2(units.last().byPath.contains("-usb-0:" + ports.last() + ':'),
+                 qPrintable(units.last().byPath));
 
-    QString missing = awaitResults(report, 2);
+    QString missing = awaitResults(report, serials.size());
     QVERIFY2(missing.isEmpty(), qPrintable(missing));
+    // Each stranger was seen and judged, not merely too slow to be taken.
+    for (const QString &stranger : strangers) {
+        const QString err = runFolder() + QStringLiteral("/%1.err").arg(name);
+        const bool judged = QTest::qWaitFor(
+            [&] { return TestBytes::readFile(err).contains(stranger.toUtf8() + " (/dev/"); },
+            10000);
+        QVERIFY2(judged, TestBytes::readFile(err).constData());
+    }
     // Long enough for a second round to show, had a unit been taken twice.
     QTest::qWait(1500);
     const QList<QJsonObject> results = unitResults(report);
-    QCOMPARE(results.size(), 2);
+    QCOMPARE(results.size(), serials.size());
     for (const Unit &unit : std::as_const(units)) {
         const QByteArray line = dongleBytes(unit.dongle).mid(unit.bytesBefore);
-        if (unit.serial == stranger) {
+        if (strangers.contains(unit.serial)) {
             QVERIFY2(line.isEmpty(), qPrintable(QStringLiteral("%1 does not match \"%2\" and "
                                                                "got %3")
                                                     .arg(unit.serial, match, hexOf(line))));
@@ -287,7 +311,7 @@ void UsbStationTest::unitPulledDuringItsWait()
     const QString name = QStringLiteral("station-pulled");
     const QString report = runFolder() + QStringLiteral("/%1.jsonl").arg(name);
     QProcess station;
-    startStation(station, name, QStringLiteral("VT004"));
+    startStation(station, name, QStringLiteral("VT004*"));
 
     // One unit never answers, the other answers a second late: both are
     // open and waiting when the first is pulled.

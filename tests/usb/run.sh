@@ -112,7 +112,9 @@ qemu_args=(
     -device virtio-serial-pci
     -chardev "pipe,id=host,path=$(qemu_path "$run/host")"
     -device virtserialport,chardev=host,name=vantrel.host
-    -device qemu-xhci,id=xhci
+    # Fifteen USB 2 root ports, so that a unit can be plugged into port 10,
+    # whose by-path name starts as port 1's does.
+    -device qemu-xhci,id=xhci,p2=15
 )
 for name in "${dongles[@]}"; do
     qemu_args+=(-chardev "serial,id=$name,path=${pty[$name]},logfile=$(qemu_path "$run/dongle-$name.bytes")")
@@ -152,17 +154,20 @@ await_deleted() {
 }
 
 # Requests from the guest, one line each, answered "ok" or "error: why":
-#   plug SERIAL DONGLE   a unit with this USB serial number on the dongle's line
+#   plug SERIAL DONGLE [PORT]  a unit with this USB serial number on the
+#                        dongle's line, in that root port or the first free one
 #   pull SERIAL          the unit taken off the bus
 serve_guest() {
-    local line verb serial dongle reply seen
+    local line verb serial dongle port at reply seen
     IFS= read -r -t 60 line <&"$qmp_out" || true # QEMU's greeting
     qmp '{"execute": "qmp_capabilities"}'
     while IFS= read -r line <&"$host_out"; do
-        read -r verb serial dongle <<<"$line"
+        read -r verb serial dongle port <<<"$line"
         case $verb in
         plug)
-            qmp "{\"execute\": \"device_add\", \"arguments\": {\"driver\": \"usb-serial\", \"bus\": \"xhci.0\", \"id\": \"unit-$serial\", \"serial\": \"$serial\", \"chardev\": \"$dongle\"}}"
+            at=
+            if [ -n "$port" ]; then at=", \"port\": \"$port\""; fi
+            qmp "{\"execute\": \"device_add\", \"arguments\": {\"driver\": \"usb-serial\", \"bus\": \"xhci.0\", \"id\": \"unit-$serial\", \"serial\": \"$serial\", \"chardev\": \"$dongle\"$at}}"
             ;;
         pull)
             seen=$(events_seen)

@@ -5,6 +5,7 @@
 // found); VANTREL_FULL_FOLDER names a folder on a full file system where the
 // stage could make one.
 
+#include "station/DeviceMatch.h"
 #include "station/DeviceWatcher.h"
 #include "station/DurableAppend.h"
 
@@ -244,7 +245,10 @@ void WinStationTest::comNameBindsOnePort_data()
     QTest::newRow("its COM name, other case") << "com10" << true;
     QTest::newRow("a shorter COM name") << "COM1" << false;
     QTest::newRow("a longer COM name") << "COM100" << false;
-    QTest::newRow("the USB socket") << "USBROOT(0)#USB(2)" << true;
+    QTest::newRow("the USB socket") << "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)" << true;
+    QTest::newRow("the USB socket, its end") << "*#USBROOT(0)#USB(2)" << true;
+    QTest::newRow("part of the location path") << "USBROOT(0)#USB(2)" << false;
+    QTest::newRow("the Device Manager's name") << "usb serial port (com10)" << true;
     QTest::newRow("the product") << "USB Serial Port" << true;
     QTest::newRow("VID:PID") << "0403:6001" << true;
 }
