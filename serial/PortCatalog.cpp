@@ -98,6 +98,20 @@ QString portToolTip(const PortEntry &device)
     return lines.join(QLatin1Char('\n'));
 }
 
+QList<PortEntry> describedPorts(const QStringList &paths, bool withIdentity)
+{
+    QHash<QString, PortEntry> known;
+    for (const PortEntry &entry : withIdentity ? SystemPortCatalog().devices() : QList<PortEntry>())
+        known.insert(QFileInfo(entry.location).canonicalFilePath(), entry);
+    QList<PortEntry> described;
+    for (const QString &path : paths) {
+        PortEntry entry = known.value(QFileInfo(path).canonicalFilePath(), {path, QString()});
+        entry.location = path;
+        described.append(entry);
+    }
+    return described;
+}
+
 QHash<QString, QString> serialByIdLinks(const QString &folder)
 {
     QHash<QString, QString> links;

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <utility>
 
@@ -87,6 +88,13 @@ class SystemPortCatalog final : public PortCatalog
 public:
     [[nodiscard]] QList<PortEntry> devices() const override;
 };
+
+// The devices at these paths as a report names them, each under the path
+// given: with their by-id and by-path names, serial number and USB ids from
+// the system's catalog when withIdentity (reading the catalog walks every
+// tty in sysfs), else just the path. A path the catalog does not list is
+// the path alone.
+[[nodiscard]] QList<PortEntry> describedPorts(const QStringList &paths, bool withIdentity);
 
 // The /dev/serial/by-id links (or those of another folder laid out alike,
 // such as /dev/serial/by-path) by the canonical path of the device each
