@@ -42,6 +42,13 @@ QString PortEntry::vidPid() const
         .arg(productId, 4, 16, QLatin1Char('0'));
 }
 
+bool PortEntry::samePlugIn(const PortEntry &other) const
+{
+    const bool serialsDiffer = !serialNumber.isEmpty() && !other.serialNumber.isEmpty() &&
+                               serialNumber != other.serialNumber;
+    return location == other.location && plugIn == other.plugIn && !serialsDiffer;
+}
+
 QList<PortEntry> naturalPortOrder(QList<PortEntry> entries)
 {
     std::stable_sort(entries.begin(), entries.end(), [](const PortEntry &a, const PortEntry &b) {

@@ -21,6 +21,12 @@ struct PortEntry
     quint16 productId = 0;
     // How messages name the device; empty: "port N (location)".
     QString label = {};
+    // Which plugging-in of a unit this is, where the system says: on Linux
+    // the device number and the sequence number of udev's "add" event
+    // ("188:0#4711"; "188:0" for a device there before the program began
+    // to listen). A node freed by one unit and taken by the next keeps its
+    // name and number; this tells them apart. Empty where unknown.
+    QString plugIn = {};
 
     // The name that stays with the device while it is plugged in elsewhere
     // or others come and go: its by-id link where it has one.
@@ -28,6 +34,11 @@ struct PortEntry
 
     // "0403:6001", or empty when the USB ids are unknown.
     [[nodiscard]] QString vidPid() const;
+
+    // Whether two sightings at one location are the same unit, plugged in
+    // once: the same plug-in, and no two different serial numbers (a serial
+    // number learnt late is the same unit).
+    [[nodiscard]] bool samePlugIn(const PortEntry &other) const;
 
     friend bool operator==(const PortEntry &, const PortEntry &) = default;
 };
