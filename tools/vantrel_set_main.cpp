@@ -79,7 +79,7 @@ int saveProfile(const SetArguments::Plan &plan)
     QString error;
     if (!SettingProfile::write(plan.saveProfilePath, plan.settingsText, &error)) {
         kConsole.complain(error);
-        return ExitStatus::kPortError;
+        return ExitStatus::kProfileError;
     }
     return ExitStatus::kAcknowledged;
 }
