@@ -42,6 +42,13 @@ QString PortEntry::vidPid() const
         .arg(productId, 4, 16, QLatin1Char('0'));
 }
 
+bool PortEntry::samePlugIn(const PortEntry &other) const
+{
+    const bool serialsDiffer = !serialNumber.isEmpty() && !other.serialNumber.isEmpty() &&
+                               serialNumber != other.serialNumber;
+    return location == other.location && plugIn == other.plugIn && !serialsDiffer;
+}
+
 QList<PortEntry> naturalPortOrder(QList<PortEntry> entries)
 {
     std::stable_sort(entries.begin(), entries.end(), [](const PortEntry &a, const PortEntry &b) {
@@ -96,6 +103,20 @@ QString portToolTip(const PortEntry &device)
     if (!usb.isEmpty())
         lines << usb;
     return lines.join(QLatin1Char('\n'));
+}
+
+QList<PortEntry> describedPorts(const QStringList &paths, bool withIdentity)
+{
+    QHash<QString, PortEntry> known;
+    for (const PortEntry &entry : withIdentity ? SystemPortCatalog().devices() : QList<PortEntry>())
+        known.insert(QFileInfo(entry.location).canonicalFilePath(), entry);
+    QList<PortEntry> described;
+    for (const QString &path : paths) {
+        PortEntry entry = known.value(QFileInfo(path).canonicalFilePath(), {path, QString()});
+        entry.location = path;
+        described.append(entry);
+    }
+    return described;
 }
 
 QHash<QString, QString> serialByIdLinks(const QString &folder)

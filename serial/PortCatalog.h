@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <utility>
 
@@ -20,6 +21,12 @@ struct PortEntry
     quint16 productId = 0;
     // How messages name the device; empty: "port N (location)".
     QString label = {};
+    // Which plugging-in of a unit this is, where the system says: on Linux
+    // the device number and the sequence number of udev's "add" event
+    // ("188:0#4711"; "188:0" for a device there before the program began
+    // to listen). A node freed by one unit and taken by the next keeps its
+    // name and number; this tells them apart. Empty where unknown.
+    QString plugIn = {};
 
     // The name that stays with the device while it is plugged in elsewhere
     // or others come and go: its by-id link where it has one.
@@ -27,6 +34,11 @@ struct PortEntry
 
     // "0403:6001", or empty when the USB ids are unknown.
     [[nodiscard]] QString vidPid() const;
+
+    // Whether two sightings at one location are the same unit, plugged in
+    // once: the same plug-in, and no two different serial numbers (a serial
+    // number learnt late is the same unit).
+    [[nodiscard]] bool samePlugIn(const PortEntry &other) const;
 
     friend bool operator==(const PortEntry &, const PortEntry &) = default;
 };
@@ -87,6 +99,13 @@ class SystemPortCatalog final : public PortCatalog
 public:
     [[nodiscard]] QList<PortEntry> devices() const override;
 };
+
+// The devices at these paths as a report names them, each under the path
+// given: with their by-id and by-path names, serial number and USB ids from
+// the system's catalog when withIdentity (reading the catalog walks every
+// tty in sysfs), else just the path. A path the catalog does not list is
+// the path alone.
+[[nodiscard]] QList<PortEntry> describedPorts(const QStringList &paths, bool withIdentity);
 
 // The /dev/serial/by-id links (or those of another folder laid out alike,
 // such as /dev/serial/by-path) by the canonical path of the device each

@@ -55,12 +55,18 @@ void DeviceWatcher::rescan(Watched &watched)
     for (const PortEntry &entry : now)
         next.insert(entry.location, entry);
     const QHash<QString, PortEntry> before = std::exchange(watched.known, next);
-    for (auto it = before.cbegin(); it != before.cend(); ++it) {
-        if (!next.contains(it.key()))
-            emit vanished(it.key());
+    // Another unit on a location is one gone and one come, told in that
+    // order, even though the list shows the location throughout.
+    const auto sameUnit = [](const QHash<QString, PortEntry> &in, const PortEntry &entry) {
+        const auto it = in.constFind(entry.location);
+        return it != in.cend() && it->samePlugIn(entry);
+    };
+    for (const PortEntry &entry : before) {
+        if (!sameUnit(next, entry))
+            emit vanished(entry.location);
     }
     for (const PortEntry &entry : now) {
-        if (!before.contains(entry.location))
+        if (!sameUnit(before, entry))
             emit appeared(entry);
     }
 }

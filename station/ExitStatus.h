@@ -11,6 +11,9 @@ enum Code : int
     kPortError = 3,
     // The report could not be written: a unit may lack its record.
     kReportError = 4,
+    // The profile of --save-profile could not be written: as with the
+    // report, a file asked for is not there.
+    kProfileError = kReportError,
 };
 
 // The worse of two statuses: a report that failed over a port error over a

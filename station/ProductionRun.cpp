@@ -6,7 +6,6 @@
 
 #include <QCryptographicHash>
 #include <QFileInfo>
-#include <QHash>
 #include <QSysInfo>
 #include <QUuid>
 
@@ -57,16 +56,7 @@ QString unitName(const PortEntry &unit)
 
 QList<PortEntry> describedDevices(const QStringList &devices, bool withIdentity)
 {
-    QHash<QString, PortEntry> known;
-    for (const PortEntry &entry : withIdentity ? SystemPortCatalog().devices() : QList<PortEntry>())
-        known.insert(QFileInfo(entry.location).canonicalFilePath(), entry);
-    QList<PortEntry> described;
-    for (const QString &device : devices) {
-        PortEntry entry = known.value(QFileInfo(device).canonicalFilePath(), {device, QString()});
-        entry.location = device;
-        described.append(entry);
-    }
-    return described;
+    return describedPorts(devices, withIdentity);
 }
 
 ProductionRun::ProductionRun(const RunPlan &plan, Kind kind, Console console, QObject *parent)

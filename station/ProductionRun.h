@@ -83,10 +83,8 @@ private:
     int m_exitCode = 0;
 };
 
-// The devices named for a batch as the report names them: with their by-id
-// and by-path names, serial number and USB ids from the system's catalog when
-// withIdentity (reading the catalog walks every tty in sysfs), else just the
-// path.
+// The devices named for a batch as the report names them (see
+// describedPorts).
 [[nodiscard]] QList<PortEntry> describedDevices(const QStringList &devices, bool withIdentity);
 
 // How lines name a unit: by its serial number when it has one.

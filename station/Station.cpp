@@ -174,16 +174,18 @@ void Station::onVanished(const QString &location)
     if (m_plan.verbose)
         m_console.complain(QStringLiteral("%1 went away.").arg(location));
     // Gone before it was due: nothing was sent, so there is nothing to record.
+    // A unit plugged in there next settles from its own start.
     delete m_settling.take(location).timer;
 }
 
 void Station::onSettled(const QString &location)
 {
-    m_settling.take(location).timer->deleteLater();
+    const Settling settled = m_settling.take(location);
+    settled.timer->deleteLater();
     // The watcher's latest entry: a rescan meanwhile may have found its
-    // by-id link.
+    // by-id link. Never another unit's, which has a settling time of its own.
     const std::optional<PortEntry> device = m_watcher->find(location);
-    if (device)
+    if (device && device->samePlugIn(settled.device))
         m_run.configure(*device);
 }
 

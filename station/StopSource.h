@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 #include <initializer_list>
 
@@ -11,7 +12,8 @@ class QSocketNotifier;
 // finishes what it is doing. One per process, made on the event thread. On
 // POSIX a self-pipe the handler writes the signal number to; on Windows the
 // console's events (Ctrl+C, Ctrl+Break, the console closed) and the end of
-// the session (log-off, shut-down).
+// the session (log-off, shut-down). Once it is gone, what handled these
+// before handles them again.
 class StopSource final : public QObject
 {
     Q_OBJECT
@@ -28,6 +30,10 @@ public:
     // console is closed or the user logs off) may end it now.
     void release();
 
+    // Empty when every stop request is heard, else what is not: such a
+    // request then ends the program at once, as if nothing listened.
+    [[nodiscard]] QString errorString() const { return m_error; }
+
 signals:
     void received(int signalNumber);
 
@@ -35,4 +41,5 @@ private:
     void onReadable();
 
     QSocketNotifier *m_notifier = nullptr;
+    QString m_error;
 };

@@ -6,6 +6,19 @@
 namespace {
 
 constexpr int kMostDongles = 1000;
+// A day: far beyond any test, and well within what a timer takes (an int of
+// milliseconds), the last dongle's start after --every included.
+constexpr int kLongestMs = 24 * 60 * 60 * 1000;
+
+// Milliseconds from text, nullopt beyond what the timers take.
+std::optional<int> milliseconds(const QString &text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < 0 || value > kLongestMs)
+        return std::nullopt;
+    return value;
+}
 
 // The option's bytes, fallback when it is not given.
 std::optional<QByteArray> hexOption(const QCommandLineParser &parser, const QString &name,
@@ -30,12 +43,11 @@ std::optional<int> msOption(const QCommandLineParser &parser, const QString &nam
 {
     if (!parser.isSet(name))
         return fallback;
-    bool ok = false;
-    const int value = parser.value(name).toInt(&ok);
-    if (!ok || value < 0) {
-        *error = QStringLiteral("--%1 needs a number of milliseconds").arg(name);
-        return std::nullopt;
-    }
+    const std::optional<int> value = milliseconds(parser.value(name));
+    if (!value)
+        *error = QStringLiteral("--%1 needs a number of milliseconds from 0 to %2")
+                     .arg(name)
+                     .arg(kLongestMs);
     return value;
 }
 
@@ -95,6 +107,14 @@ bool applyFault(const QString &spec, QList<PlannedDongle> &dongles, QString *err
     if (!units)
         return false;
     const QString kind = m.captured(2);
+    const QString msText = m.captured(3) + m.captured(4);
+    const std::optional<int> ms = msText.isEmpty() ? 0 : milliseconds(msText);
+    if (!ms) {
+        *error = QStringLiteral("--fault \"%1\": %2 is more than %3 milliseconds")
+                     .arg(spec, msText)
+                     .arg(kLongestMs);
+        return false;
+    }
     for (const int n : *units) {
         PlannedDongle &dongle = dongles[n - 1];
         if (kind == QLatin1String("silent"))
@@ -102,9 +122,9 @@ bool applyFault(const QString &spec, QList<PlannedDongle> &dongles, QString *err
         else if (kind == QLatin1String("hangup"))
             dongle.hangUp = dongle.options.silent = true;
         else if (kind.startsWith(QLatin1String("delay")))
-            dongle.options.delayMs = m.captured(3).toInt();
+            dongle.options.delayMs = *ms;
         else
-            dongle.options.splitMs = m.captured(4).toInt();
+            dongle.options.splitMs = *ms;
     }
     return true;
 }
@@ -179,6 +199,13 @@ std::optional<DonglePlan> donglePlan(const QCommandLineParser &parser, QString *
     const auto every = count ? msOption(parser, QStringLiteral("every"), 0, error) : std::nullopt;
     if (!every)
         return std::nullopt;
+    if (qint64(*every) * (*count - 1) > kLongestMs) {
+        *error = QStringLiteral("--every: the last of %1 dongles would come up more than %2 "
+                                "milliseconds after the first")
+                     .arg(*count)
+                     .arg(kLongestMs);
+        return std::nullopt;
+    }
     DonglePlan plan;
     plan.greeting = *greeting;
     plan.everyMs = *every;

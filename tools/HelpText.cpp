@@ -182,11 +182,10 @@ void describeExitStatuses(HelpWriter &help)
               "on stderr. A station: also a unit busy or not configured when it was stopped."},
         {"2", "Usage error or a value out of range; nothing was sent."},
         {"3", "Port error: the device could not be opened (also when busy, for a device named "
-              "on the command line) or written, or it was lost; or the profile could not be "
-              "written."},
+              "on the command line) or written, or it was lost."},
         {"4", "The report could not be written. At start nothing is sent; later no unit more "
               "is, and the units under way end and are listed as \"configured, not "
-              "recorded\"."},
+              "recorded\". Also: --save-profile could not write the profile."},
     };
     for (const auto &[status, meaning] : statuses)
         help.entry(QLatin1String(status), words(meaning), kStatusColumn);

@@ -182,6 +182,10 @@ int play(const DonglePlan &plan)
     // loop and the signal then ends the program as it would have.
     int endingSignal = 0;
     StopSource stopSource({SIGINT, SIGTERM, SIGHUP});
+    if (!stopSource.errorString().isEmpty()) {
+        std::fprintf(stderr, "vantrel-dongle: %s: a stop leaves the emulator's link behind.\n",
+                     stopSource.errorString().toLocal8Bit().constData());
+    }
     QObject::connect(&stopSource, &StopSource::received, qApp, [&endingSignal](int number) {
         endingSignal = number;
         QCoreApplication::exit(128 + number);

@@ -18,6 +18,15 @@ namespace {
 
 const Console kConsole;
 
+// Said once; the units go on all the same.
+void warnIfDeaf(const StopSource &stopSource)
+{
+    if (!stopSource.errorString().isEmpty())
+        kConsole.complain(stopSource.errorString() +
+                          QStringLiteral(": a stop request ends the program at once, without the "
+                                         "results of the units under way."));
+}
+
 int sendToOne(const SetArguments::Plan &plan)
 {
     UnitExchange exchange(plan, plan.devices.constFirst(), kConsole, true);
@@ -35,6 +44,7 @@ int sendToMany(const SetArguments::Plan &plan)
     if (!run.begin())
         return run.exitCode();
     StopSource stopSource;
+    warnIfDeaf(stopSource);
     QObject::connect(&stopSource, &StopSource::received, qApp, [&run] {
         kConsole.complain(
             QStringLiteral("stopping once the %1 unit(s) under way ended.").arg(run.running()));
@@ -65,6 +75,7 @@ int watch(const SetArguments::Plan &plan)
     }
     Station station(plan, std::move(sources), kConsole);
     StopSource stopSource;
+    warnIfDeaf(stopSource);
     QObject::connect(&stopSource, &StopSource::received, &station, &Station::stop);
     QObject::connect(&station, &Station::finished, qApp, [&stopSource](int exitCode) {
         stopSource.release();
@@ -79,7 +90,7 @@ int saveProfile(const SetArguments::Plan &plan)
     QString error;
     if (!SettingProfile::write(plan.saveProfilePath, plan.settingsText, &error)) {
         kConsole.complain(error);
-        return ExitStatus::kPortError;
+        return ExitStatus::kProfileError;
     }
     return ExitStatus::kAcknowledged;
 }

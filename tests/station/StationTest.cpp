@@ -126,8 +126,9 @@ void StationTest::presentDevices()
 }
 
 // A script of what happens on the line: "plug" and "pull" the dongle,
-// "again" (the source tells of the same list once more), "done:N" (wait
-// for N result lines), "idle:MS" (let MS pass).
+// "swap" (another unit on its device at once), "again" (the source tells of
+// the same list once more), "done:N" (wait for N result lines), "idle:MS"
+// (let MS pass), "frames:N" (the dongle got N frames so far).
 void StationTest::unitsAsTheyComeAndGo_data()
 {
     QTest::addColumn<int>("settleMs");
@@ -147,6 +148,15 @@ void StationTest::unitsAsTheyComeAndGo_data()
         << "1 unit: 1 acknowledged, 0 failed." << 0;
     QTest::newRow("re-plugged, configured again")
         << 0 << "plug done:1 pull plug done:2" << 2 << "2 units: 2 acknowledged, 0 failed." << 0;
+    QTest::newRow("another unit on its device, configured too")
+        << 0 << "plug done:1 swap done:2" << 2 << "2 units: 2 acknowledged, 0 failed." << 0;
+    // A unit gets its whole settling time from its latest plug-in.
+    QTest::newRow("re-plugged while settling")
+        << 2000 << "plug idle:1200 pull plug idle:1200 frames:0 done:1" << 1
+        << "1 unit: 1 acknowledged, 0 failed." << 0;
+    QTest::newRow("another unit while settling")
+        << 2000 << "plug idle:1200 swap idle:1200 frames:0 done:1" << 1
+        << "1 unit: 1 acknowledged, 0 failed." << 0;
 }
 
 void StationTest::unitsAsTheyComeAndGo()
@@ -157,6 +167,8 @@ void StationTest::unitsAsTheyComeAndGo()
     QFETCH(QString, summary);
     QFETCH(int, exitCode);
     PlayedDongle unit;
+    PortEntry other = unit.entry(QStringLiteral("SN2"));
+    other.plugIn = QStringLiteral("2");
     RunPlan plan = planFor(settleMs);
     plan.verbose = true;
     RunningStation rig(plan);
@@ -168,8 +180,12 @@ void StationTest::unitsAsTheyComeAndGo()
             rig.source->plug(unit.entry());
         else if (step == QLatin1String("pull"))
             rig.source->pull(unit.entry().location);
+        else if (step == QLatin1String("swap"))
+            rig.source->swap(other);
         else if (step == QLatin1String("again"))
             rig.source->announceAgain();
+        else if (step.startsWith(QLatin1String("frames:")))
+            QCOMPARE(unit.frames(), argument.toInt());
         else if (step.startsWith(QLatin1String("done:")))
             QTRY_COMPARE(resultLines(rig.console.out()), argument.toInt());
         else if (step.startsWith(QLatin1String("idle:")))
@@ -179,7 +195,8 @@ void StationTest::unitsAsTheyComeAndGo()
     }
     QCOMPARE(unit.frames(), frames);
     // --verbose tells of each device that went.
-    QCOMPARE(rig.console.err().count(" went away."), steps.count(QStringLiteral("pull")));
+    QCOMPARE(rig.console.err().count(" went away."),
+             steps.count(QStringLiteral("pull")) + steps.count(QStringLiteral("swap")));
     QCOMPARE(rig.stop(), exitCode);
     QCOMPARE(rig.console.out().trimmed().split('\n').constLast(),
              "Station stopped. " + summary.toUtf8());

@@ -31,6 +31,13 @@ public:
         m_devices.removeIf([&](const PortEntry &d) { return d.location == location; });
         emit changed();
     }
+    // Another unit in the place of the one at device.location, told of at
+    // once, as udev's remove and add read in one batch.
+    void swap(const PortEntry &device)
+    {
+        m_devices.removeIf([&](const PortEntry &d) { return d.location == device.location; });
+        plug(device);
+    }
     // The same list told again, as udev tells of every change to a device.
     void announceAgain() { emit changed(); }
 

@@ -84,6 +84,20 @@ void DongleCommandLineTest::plan_data()
                                     << "--split";
     QTest::newRow("every in words") << QStringList{"--every", "x"} << ""
                                     << "--every";
+    QTest::newRow("a day apart") << QStringList{"--count",  "2",       "--every",
+                                                "86400000", "--fault", "2:delay=86400000"}
+                                 << "every 86400000 1:; 2:delay=86400000"
+                                 << "";
+    // Beyond what a timer takes, or the last dongle's start would be.
+    QTest::newRow("last start beyond a timer")
+        << QStringList{"--count", "3", "--every", "2000000000"} << ""
+        << "--every";
+    QTest::newRow("last of many beyond a day")
+        << QStringList{"--count", "1000", "--every", "90000"} << ""
+        << "--every";
+    QTest::newRow("fault delay beyond a timer")
+        << QStringList{"--fault", "1:delay=99999999999"} << ""
+        << "99999999999";
     QTest::newRow("half a byte") << QStringList{"--send", "31 3"} << ""
                                  << "31 3";
     QTest::newRow("not hex") << QStringList{"--reply", "zz"} << ""

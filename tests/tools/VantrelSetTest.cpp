@@ -67,6 +67,7 @@ private slots:
     void portErrors_data();
     void portErrors();
     void busyDevice();
+    void profileThatCannotBeWritten();
     void hangUpWhileWaiting();
     void permissionDeniedNamesTheGroup();
     void reportRefusedAtOnce_data();
@@ -292,6 +293,16 @@ void VantrelSetTest::busyDevice()
     QVERIFY2(run.err.contains("busy"), run.err.constData());
     QVERIFY2(run.err.contains(pty.slavePath().toLocal8Bit()), run.err.constData());
     QCOMPARE(pty.received(), QByteArray());
+}
+
+// A file that could not be written, not a port.
+void VantrelSetTest::profileThatCannotBeWritten()
+{
+    QTemporaryDir dir;
+    const QString profile = dir.filePath("no/line.profile");
+    const Run run = runSet({"--save-profile", profile, "--channel", "5"});
+    QCOMPARE(run.exitCode, 4);
+    QVERIFY2(run.err.contains(profile.toLocal8Bit()), run.err.constData());
 }
 
 void VantrelSetTest::hangUpWhileWaiting()
