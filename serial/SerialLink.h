@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/FrameLink.h"
+#include "serial/DeviceClaim.h"
 #include "serial/PortCatalog.h"
 #include "serial/PortErrors.h"
 
@@ -95,6 +96,7 @@ private:
     bool m_catalogCaptured = false;
 
     SerialPort *MSComm1;
+    DeviceClaim m_claim; // held while MSComm1 is open
     int m_number = 0;
     QString m_location;
     QString m_label; // how messages name the open device

@@ -7,13 +7,20 @@
 #include "support/TestBytes.h"
 
 #include <QEventLoop>
+#include <QFile>
+#include <QScopeGuard>
 #include <QSerialPort>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <fcntl.h>
 #include <memory>
 #include <optional>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -154,8 +161,13 @@ void SerialLinkTest::openAndCloseTwice()
 {
     PtyPair pty;
     QVERIFY(pty.isValid());
+    // Opened by a link: held all the same for a program that names the
+    // device itself (the checks below, as root too).
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyLINK"));
+    QVERIFY(QFile::link(pty.slavePath(), link));
     Rig rig;
-    (*rig.entries)[2] = {pty.slavePath(), QString()};
+    (*rig.entries)[2] = {link, QString()};
     rig.start();
     QVERIFY(!rig.link->scan().ports.isEmpty());
 
@@ -187,6 +199,13 @@ void SerialLinkTest::openFailure_data()
 
     QTest::newRow("busy") << "busy"
                           << "busy";
+    // As root too, which the exclusive mode does not stop.
+    QTest::newRow("busy by a link to it") << "link"
+                                          << "busy";
+    QTest::newRow("held exclusively by another program") << "exclusive"
+                                                         << "busy";
+    QTest::newRow("locked by another program") << "locked"
+                                               << "busy";
     QTest::newRow("vanished after the scan") << "vanished"
                                              << "no such device";
     QTest::newRow("number beyond the scan") << "beyond"
@@ -208,10 +227,23 @@ void SerialLinkTest::openFailure()
     QCOMPARE(numbersOf(rig.link->scan()), (QList<int>{3}));
 
     QSerialPort holder;
+    QTemporaryDir dir;
+    int held = -1; // another program's own descriptor
+    const auto closeHeld = qScopeGuard([&held] {
+        if (held >= 0)
+            ::close(held);
+    });
     int number = 3;
-    if (situation == QLatin1String("busy")) {
-        holder.setPortName(path);
+    if (situation == QLatin1String("busy") || situation == QLatin1String("link")) {
+        const QString link = dir.filePath(QStringLiteral("ttyLINK"));
+        QVERIFY(QFile::link(path, link));
+        holder.setPortName(situation == QLatin1String("link") ? link : path);
         QVERIFY(holder.open(QIODevice::ReadWrite));
+    } else if (situation == QLatin1String("exclusive") || situation == QLatin1String("locked")) {
+        held = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(held >= 0);
+        QVERIFY(situation == QLatin1String("exclusive") ? ::ioctl(held, TIOCEXCL) == 0
+                                                        : ::flock(held, LOCK_EX) == 0);
     } else if (situation == QLatin1String("vanished")) {
         pty.reset();
     } else {

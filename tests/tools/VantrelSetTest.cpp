@@ -66,6 +66,7 @@ private slots:
     void refusedSendsNothing();
     void portErrors_data();
     void portErrors();
+    void busyDevice_data();
     void busyDevice();
     void hangUpWhileWaiting();
     void permissionDeniedNamesTheGroup();
@@ -219,7 +220,8 @@ void VantrelSetTest::refusedSendsNothing_data()
         << QByteArray("\"256\" is refused.\nOver Range!!\nCheck the setting value required "
                       "between 0 to 255\n");
     QTest::newRow("ID over range before rounding")
-        << QStringList{"--master", "255.4,0,0"} << QByteArray("\"255.4\" is refused.\nOver Range!!");
+        << QStringList{"--master", "255.4,0,0"}
+        << QByteArray("\"255.4\" is refused.\nOver Range!!");
     QTest::newRow("ID not a number") << QStringList{"--slave", "a,b,c"} << QByteArray("\"a\"");
     QTest::newRow("value not listed")
         << QStringList{"--receive-timeout", "300", "--power", "20"} << QByteArray("-8 dBm");
@@ -277,17 +279,28 @@ void VantrelSetTest::portErrors()
     }
 }
 
+void VantrelSetTest::busyDevice_data()
+{
+    QTest::addColumn<bool>("byLink"); // the device is named by a link to it
+    QTest::newRow("held by the window") << false;
+    QTest::newRow("named by a link, held by its own name") << true;
+}
+
 void VantrelSetTest::busyDevice()
 {
+    QFETCH(bool, byLink);
     PtyPair pty;
     QVERIFY(pty.isValid());
     QSerialPort window;
     window.setPortName(pty.slavePath());
     QVERIFY(window.open(QIODevice::ReadWrite));
-    const Run run = runSet({pty.slavePath(), "--channel", "5"});
+    QTemporaryDir dir;
+    const QString device = byLink ? dir.filePath("ttyLINK") : pty.slavePath();
+    QVERIFY(!byLink || QFile::link(pty.slavePath(), device));
+    const Run run = runSet({device, "--channel", "5"});
     QCOMPARE(run.exitCode, 3);
     QVERIFY2(run.err.contains("busy"), run.err.constData());
-    QVERIFY2(run.err.contains(pty.slavePath().toLocal8Bit()), run.err.constData());
+    QVERIFY2(run.err.contains(device.toLocal8Bit()), run.err.constData());
     QCOMPARE(pty.received(), QByteArray());
 }
 
