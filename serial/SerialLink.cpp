@@ -151,15 +151,6 @@ bool SerialLink::open(int number, QString *error, PortErrors::OpenFailure *failu
     return true;
 }
 
-void SerialLink::discardInput()
-{
-    if (!isOpen())
-        return;
-    // The port's own buffer, then the driver's.
-    MSComm1->readAll();
-    MSComm1->clear(SerialPort::Input);
-}
-
 void SerialLink::close()
 {
     closePort();
@@ -216,6 +207,11 @@ bool SerialLink::writeFrame(const SettingCodec::ConfigFrame &frame, QString *err
     if (error)
         *error = PortErrors::writeFailureText(device, systemText, fatal);
     return false;
+}
+
+bool SerialLink::hasUnreadInput() const
+{
+    return isOpen() && (MSComm1->bytesAvailable() > 0 || MSComm1->hasUnreadInput());
 }
 
 void SerialLink::onReadyRead()

@@ -1,5 +1,6 @@
 #include "station/Station.h"
 
+#include "support/ProgramRun.h"
 #include "support/ReportRecords.h"
 #include "support/ScratchFileSystem.h"
 #include "support/StationRig.h"
@@ -74,6 +75,9 @@ private slots:
     void noFrameWithoutItsRecord();
     void busyUnitIsNotAFailure();
     void unmatchedNamedOnce();
+
+private:
+    PrivateRuntimeFolder m_runtime; // where unanswered frames are noted
 };
 
 void StationTest::presentDevices_data()

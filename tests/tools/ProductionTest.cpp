@@ -85,6 +85,9 @@ private slots:
     void severalDevicesAtOnce();
     void stationConfiguresEachNewUnitOnce();
     void reportThatCannotBeWrittenStopsTheStation();
+
+private:
+    PrivateRuntimeFolder m_runtime; // where unanswered frames are noted
 };
 
 void ProductionTest::severalDevicesAtOnce()

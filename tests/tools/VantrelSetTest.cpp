@@ -61,6 +61,7 @@ private slots:
     void exchanges();
     void severalFramesInPageOrder();
     void stopsAtTheFirstFailure();
+    void retryRightAfterALateAnswer();
     void silenceFailsAfterTheFullWait();
     void refusedSendsNothing_data();
     void refusedSendsNothing();
@@ -70,6 +71,9 @@ private slots:
     void busyDevice();
     void hangUpWhileWaiting();
     void permissionDeniedNamesTheGroup();
+
+private:
+    PrivateRuntimeFolder m_runtime; // where unanswered frames are noted
 };
 
 void VantrelSetTest::dryRunMatchesTheWindow_data()
@@ -191,6 +195,23 @@ void VantrelSetTest::stopsAtTheFirstFailure()
     QVERIFY2(run.err.contains("Advanced frame"), run.err.constData());
     QTest::qWait(100);
     QCOMPARE(framesOf(emulator), (QList<QByteArray>{kGeneral, kPair}));
+}
+
+void VantrelSetTest::retryRightAfterALateAnswer()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    // Its first frame answered too late for its run, and no frame after it.
+    DongleEmulator emulator(pty.masterFd(), DongleOptions{.delayMs = 1500, .onlyFrame = 1});
+    const QStringList timing{"--wait-ms", "1000", "--late-ms", "2500", "--verbose"};
+    QCOMPARE(runSet(QStringList{pty.slavePath(), "--channel", "5"} + timing).exitCode, 1);
+    const Run retry = runSet(QStringList{pty.slavePath(), "--channel", "6"} + timing);
+    QCOMPARE(retry.exitCode, 1);
+    QCOMPARE(retry.out, QByteArray("Setting Fail !!\n"));
+    // The late answer came while the retry waited, before its frame.
+    const qsizetype lateAnswer = retry.err.indexOf("<- 55 AA");
+    QVERIFY2(lateAnswer >= 0 && lateAnswer < retry.err.indexOf("-> "), retry.err.constData());
+    QCOMPARE(framesOf(emulator).size(), 2);
 }
 
 void VantrelSetTest::silenceFailsAfterTheFullWait()
