@@ -305,12 +305,24 @@ void SerialLinkTest::hangUpClosesOnceAndGoesQuiet()
     rig.start();
     QVERIFY(rig.link->open(2));
     QSignalSpy lost(rig.link.get(), &SerialLink::portLost);
+    QList<QByteArray> came;
+    connect(rig.link.get(), &SerialLink::chunkReceived, this,
+            [&came](const QByteArray &chunk) { came << chunk; });
+    connect(rig.link.get(), &SerialLink::portLost, this, [&came] { came << "lost"; });
     int errors = 0;
     connect(portOf(*rig.link), &QSerialPort::errorOccurred, this,
             [&errors](QSerialPort::SerialPortError e) { errors += e != QSerialPort::NoError; });
 
+    // The last bytes are read by the port but not yet taken when the hang-up
+    // is noticed: they still come before the loss.
+    QSerialPort *port = portOf(*rig.link);
+    port->blockSignals(true);
+    QVERIFY(pty->write("last words"));
+    QTRY_COMPARE(port->bytesAvailable(), qint64(10));
     pty->closeMaster();
+    port->blockSignals(false);
     QVERIFY(lost.wait());
+    QCOMPARE(came, (QList<QByteArray>{"last words", "lost"}));
     QVERIFY(!rig.link->isOpen());
     QVERIFY(!portOf(*rig.link)->isOpen());
     const QString reason = lost.at(0).at(0).toString();
