@@ -9,7 +9,7 @@ DeviceClaim::~DeviceClaim()
 
 DeviceClaim::DeviceClaim(DeviceClaim &&other) noexcept
     : m_status(std::exchange(other.m_status, Status::Unclaimed)), m_node(std::move(other.m_node)),
-      m_busyReason(std::move(other.m_busyReason)), m_fd(std::exchange(other.m_fd, -1))
+      m_busyReason(std::move(other.m_busyReason)), m_held(std::exchange(other.m_held, -1))
 {
 }
 
@@ -20,7 +20,7 @@ DeviceClaim &DeviceClaim::operator=(DeviceClaim &&other) noexcept
         m_status = std::exchange(other.m_status, Status::Unclaimed);
         m_node = std::move(other.m_node);
         m_busyReason = std::move(other.m_busyReason);
-        m_fd = std::exchange(other.m_fd, -1);
+        m_held = std::exchange(other.m_held, -1);
     }
     return *this;
 }

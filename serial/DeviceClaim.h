@@ -10,8 +10,9 @@
 // On Linux the claim is a descriptor of the device node itself, locked with
 // flock(); a device that another program holds locked or exclusive is busy.
 // The port then opened makes the line exclusive itself (TIOCEXCL), which
-// is why the claim asks before. On Windows the port's own exclusive open
-// does all this, and the claim holds nothing.
+// is why the claim asks before. On Windows a COM port opened by one program
+// is refused to others; the claim is a named mutex for the port as well,
+// which our programs see where the system shares a port (Wine does).
 class DeviceClaim
 {
 public:
@@ -47,5 +48,5 @@ private:
     Status m_status = Status::Unclaimed;
     QString m_node;
     QString m_busyReason;
-    int m_fd = -1;
+    qintptr m_held = -1; // the locked descriptor, or the port's mutex
 };

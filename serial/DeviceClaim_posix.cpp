@@ -45,16 +45,16 @@ DeviceClaim DeviceClaim::take(const QString &location)
         ::close(fd);
         return busy(QStringLiteral("%1 is held exclusively by another program"));
     }
-    claim.m_fd = fd;
+    claim.m_held = fd;
     claim.m_status = Status::Claimed;
     return claim;
 }
 
 void DeviceClaim::release()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
+    if (m_held >= 0)
+        ::close(int(m_held));
+    m_held = -1;
     if (m_status == Status::Claimed)
         m_status = Status::Unclaimed;
 }
