@@ -18,6 +18,15 @@ namespace DeviceFacts {
 // are left to the opening to judge.
 [[nodiscard]] QString whyNotADevice(const QString &location);
 
+// A name for the device itself, the same by whatever path it is named:
+// "188-0" (its device number) on Linux, "COM3" on Windows; empty when
+// location leads to no device.
+[[nodiscard]] QString deviceKey(const QString &location);
+// Where this user's notes about devices are kept (a frame whose answer may
+// still come): in the runtime folder on Linux, which goes at log-out, the
+// temporary folder on Windows. Empty where the system has none.
+[[nodiscard]] QString notesFolder();
+
 // The system's text for an error number.
 [[nodiscard]] QString systemErrorText(int error);
 

@@ -1,5 +1,7 @@
 #include "serial/DeviceFacts.h"
 
+#include "serial/PortCatalog.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
@@ -8,6 +10,7 @@
 #include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace DeviceFacts {
@@ -59,6 +62,22 @@ QString whyNotADevice(const QString &location)
     if (!S_ISCHR(st.st_mode))
         return QStringLiteral("Cannot open %1: it is not a serial device.").arg(location);
     return {};
+}
+
+QString deviceKey(const QString &location)
+{
+    struct stat st = {};
+    if (::stat(QFile::encodeName(location).constData(), &st) != 0 || !S_ISCHR(st.st_mode))
+        return {};
+    return QStringLiteral("%1-%2").arg(major(st.st_rdev)).arg(minor(st.st_rdev));
+}
+
+QString notesFolder()
+{
+    // Beside the emulators' links, in a folder of its own so that their
+    // listing does not change.
+    const QString folder = AdvertisedPorts::folder();
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/devices");
 }
 
 } // namespace DeviceFacts

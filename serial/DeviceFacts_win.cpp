@@ -1,5 +1,7 @@
 #include "serial/DeviceFacts.h"
 
+#include <QStandardPaths>
+
 // A COM port has no device node, no owning group and no lock file: opening
 // it is what tells whether it can be used.
 namespace DeviceFacts {
@@ -22,6 +24,20 @@ bool lockedByAnother(const QString &)
 QString whyNotADevice(const QString &)
 {
     return {};
+}
+
+QString deviceKey(const QString &location)
+{
+    QString name = location.toUpper();
+    if (name.startsWith(QLatin1String("\\\\.\\")))
+        name.remove(0, 4);
+    return name;
+}
+
+QString notesFolder()
+{
+    const QString temp = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+    return temp.isEmpty() ? QString() : temp + QStringLiteral("/vantrel/devices");
 }
 
 } // namespace DeviceFacts

@@ -20,17 +20,27 @@ struct OpenAttempt
     QString systemText;
 };
 
-OpenAttempt tryOpen(SerialPort &port, const QString &location)
+// The device is claimed first: a device another program holds is not
+// touched by the port, whose open would set its line and whose close would
+// take another's exclusive mode away.
+OpenAttempt tryOpen(SerialPort &port, DeviceClaim &claim, const QString &location)
 {
-    port.setPortName(location);
+    claim = DeviceClaim::take(location);
+    if (claim.status() == DeviceClaim::Status::Busy)
+        return {false, PortErrors::OpenFailure::Busy, claim.busyReason()};
+    // By the node itself, so that the port's lock file names the device and
+    // not the link it was reached by.
+    const QString node = claim.node();
+    port.setPortName(node);
     if (port.open(QIODevice::ReadWrite))
         return {true, {}, {}};
+    claim.release();
     // A lock file held by another program comes as a permission problem too;
     // the lock file and the node's access rights tell them apart.
     const PortError error = SerialPort::portErrorOf(port.error());
     const bool permission = error == PortError::Permission;
-    const bool lockRefused = permission && DeviceFacts::lockedByAnother(location);
-    const bool denied = permission && DeviceFacts::accessDenied(location);
+    const bool lockRefused = permission && DeviceFacts::lockedByAnother(node);
+    const bool denied = permission && DeviceFacts::accessDenied(node);
     OpenAttempt attempt{false, PortErrors::classifyOpenFailure(error, lockRefused, denied),
                         port.errorString()};
     port.clearError();
@@ -71,6 +81,7 @@ SerialLink::~SerialLink()
 {
     MSComm1->disconnect(this);
     MSComm1->close();
+    m_claim.release();
 }
 
 ScanResult SerialLink::scan()
@@ -95,10 +106,12 @@ ScanResult SerialLink::scan()
             continue;
         }
         SerialPort probe;
+        DeviceClaim claim;
         applyLineSettings(probe);
-        const OpenAttempt attempt = tryOpen(probe, port.device.location);
+        const OpenAttempt attempt = tryOpen(probe, claim, port.device.location);
         if (attempt.opened) {
             probe.close();
+            claim.release();
             result.ports.append(port);
         } else if (attempt.failure == PortErrors::OpenFailure::PermissionDenied) {
             result.refused.append(
@@ -122,7 +135,7 @@ bool SerialLink::open(int number, QString *error, PortErrors::OpenFailure *failu
     if (MSComm1->isOpen())
         close();
 
-    const OpenAttempt attempt = tryOpen(*MSComm1, entry->location);
+    const OpenAttempt attempt = tryOpen(*MSComm1, m_claim, entry->location);
     if (!attempt.opened) {
         if (failure)
             *failure = attempt.failure;
@@ -136,15 +149,6 @@ bool SerialLink::open(int number, QString *error, PortErrors::OpenFailure *failu
     m_location = entry->location;
     m_label = labelOf(number, *entry);
     return true;
-}
-
-void SerialLink::discardInput()
-{
-    if (!isOpen())
-        return;
-    // The port's own buffer, then the driver's.
-    MSComm1->readAll();
-    MSComm1->clear(SerialPort::Input);
 }
 
 void SerialLink::close()
@@ -205,6 +209,11 @@ bool SerialLink::writeFrame(const SettingCodec::ConfigFrame &frame, QString *err
     return false;
 }
 
+bool SerialLink::hasUnreadInput() const
+{
+    return isOpen() && (MSComm1->bytesAvailable() > 0 || MSComm1->hasUnreadInput());
+}
+
 void SerialLink::onReadyRead()
 {
     // Only read and queue here: the window may open a modal box for a chunk,
@@ -249,6 +258,9 @@ void SerialLink::closePort()
             scheduleDelivery();
         MSComm1->close();
     }
+    // Only once the port is closed: no other program may take the device
+    // before.
+    m_claim.release();
     MSComm1->clearError();
     m_number = 0;
     m_location.clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/FrameLink.h"
+#include "serial/DeviceClaim.h"
 #include "serial/PortCatalog.h"
 #include "serial/PortErrors.h"
 
@@ -44,9 +45,6 @@ public:
                             PortErrors::OpenFailure *failure = nullptr);
     // How messages are worded (see PortErrors::Audience).
     void setAudience(PortErrors::Audience audience) { m_audience = audience; }
-    // Drops what the line holds now, unread: bytes of an earlier exchange
-    // that must not read as the answer to the next frame.
-    void discardInput();
     void close();
 
     [[nodiscard]] bool isOpen() const override;
@@ -60,6 +58,8 @@ public:
     // read whenever it has data, also while a handler runs a nested event
     // loop: a UART without flow control loses what is left unread.
     [[nodiscard]] qsizetype pendingBytes() const { return m_pendingBytes; }
+    // Bytes that reached the line but were not read from it yet.
+    [[nodiscard]] bool hasUnreadInput() const;
     // Bytes read from the device since it was opened.
     [[nodiscard]] qint64 bytesRead() const { return m_bytesRead; }
 
@@ -95,6 +95,7 @@ private:
     bool m_catalogCaptured = false;
 
     SerialPort *MSComm1;
+    DeviceClaim m_claim; // held while MSComm1 is open
     int m_number = 0;
     QString m_location;
     QString m_label; // how messages name the open device

@@ -22,6 +22,8 @@ public:
     // The open device has hung up or gone away (a pseudo-terminal's far end
     // closed, a USB adapter pulled), as opposed to a line that is only busy.
     [[nodiscard]] bool isLineDown() const;
+    // The driver holds received bytes that the port has not read yet.
+    [[nodiscard]] bool hasUnreadInput() const;
 
     [[nodiscard]] static PortErrors::PortError portErrorOf(SerialPortError error);
 };

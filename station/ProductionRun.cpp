@@ -39,6 +39,8 @@ QString resultName(UnitExchange::Outcome::Result result)
         return QStringLiteral("no-answer");
     case UnitExchange::Outcome::Result::WrongAnswer:
         return QStringLiteral("wrong-answer");
+    case UnitExchange::Outcome::Result::NoisyLine:
+        return QStringLiteral("noisy-line");
     case UnitExchange::Outcome::Result::PortError:
         return QStringLiteral("port-error");
     case UnitExchange::Outcome::Result::Busy:

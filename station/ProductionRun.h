@@ -90,5 +90,5 @@ private:
 // How lines name a unit: by its serial number when it has one.
 [[nodiscard]] QString unitName(const PortEntry &unit);
 
-// "ok", "no-answer", "wrong-answer", "port-error", "busy"
+// "ok", "no-answer", "wrong-answer", "noisy-line", "port-error", "busy"
 [[nodiscard]] QString resultName(UnitExchange::Outcome::Result result);

@@ -26,12 +26,24 @@ struct PageFrame
 
 inline constexpr int kDefaultWaitMs = 2500;
 inline constexpr int kDefaultSettleMs = 500;
+// Before each frame the line must have been quiet this long: a dongle's
+// answer or any other message of its is over by then (12 bytes at its
+// slowest rate, 1200 baud, take 100 ms).
+inline constexpr int kDefaultQuietMs = 100;
+// A line not quiet within this gets no frame.
+inline constexpr int kDefaultQuietLimitMs = 1000;
+// No answer comes later than this after its frame (late answers were seen
+// up to 3 s after the frame).
+inline constexpr int kDefaultLateMs = 4000;
 
 struct RunPlan
 {
     QStringList devices;     // each named once
     QList<PageFrame> frames; // in the window's page order
     int waitMs = kDefaultWaitMs;
+    int quietMs = kDefaultQuietMs;
+    int quietLimitMs = kDefaultQuietLimitMs;
+    int lateMs = kDefaultLateMs;
     bool verbose = false;
 
     // The settings as resolved (profile, then options), as a profile's text:

@@ -91,15 +91,52 @@ std::optional<QList<int>> parseUnits(const QString &text, int count, QString *er
     return units;
 }
 
+// The faults that try which frame an answer is taken for: "twice=MS" (each
+// answer again MS later), "only=N" (only the N-th frame is answered) and
+// "noise=MS" (a byte every MS, all the time). nullopt: not one of these.
+std::optional<bool> applyAnswerFault(const QString &spec, QList<PlannedDongle> &dongles,
+                                     QString *error)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^([0-9,\\-]+|all):(twice|only|noise)=([0-9]+)$"));
+    const QRegularExpressionMatch m = form.match(spec);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QString kind = m.captured(2);
+    bool ok = false;
+    const int value = m.captured(3).toInt(&ok);
+    if (!ok || (value < 1 && kind != QLatin1String("twice"))) {
+        *error = QStringLiteral("--fault \"%1\": %2 needs a number from %3")
+                     .arg(spec, kind, kind == QLatin1String("twice") ? "0" : "1");
+        return false;
+    }
+    const std::optional<QList<int>> units = parseUnits(m.captured(1), int(dongles.size()), error);
+    if (!units)
+        return false;
+    for (const int n : *units) {
+        DongleOptions &options = dongles[n - 1].options;
+        if (kind == QLatin1String("twice"))
+            options.repeatMs = value;
+        else if (kind == QLatin1String("only"))
+            options.onlyFrame = value;
+        else
+            options.noiseMs = value;
+    }
+    return true;
+}
+
 // One --fault, "UNITS:KIND", applied to the dongles it names.
 bool applyFault(const QString &spec, QList<PlannedDongle> &dongles, QString *error)
 {
+    if (const std::optional<bool> applied = applyAnswerFault(spec, dongles, error))
+        return *applied;
     static const QRegularExpression form(
         QStringLiteral("^([0-9,\\-]+|all):(silent|hangup|delay=([0-9]+)|split=([0-9]+))$"));
     const QRegularExpressionMatch m = form.match(spec);
     if (!m.hasMatch()) {
         *error = QStringLiteral("--fault \"%1\" is not UNITS:silent, UNITS:delay=MS, "
-                                "UNITS:split=MS or UNITS:hangup")
+                                "UNITS:split=MS, UNITS:hangup, UNITS:twice=MS, UNITS:only=N or "
+                                "UNITS:noise=MS")
                      .arg(spec);
         return false;
     }
@@ -178,9 +215,11 @@ void addDongleOptions(QCommandLineParser &parser)
          QStringLiteral("ms")},
         {QStringLiteral("fault"),
          QStringLiteral("A fault for some of the dongles, numbered from 1: UNITS:silent, "
-                        "UNITS:delay=MS, UNITS:split=MS or UNITS:hangup (the line goes away on "
-                        "the first frame). UNITS is a number, a list (2,5), a range (3-7) or "
-                        "\"all\". May be given several times."),
+                        "UNITS:delay=MS, UNITS:split=MS, UNITS:hangup (the line goes away on "
+                        "the first frame), UNITS:twice=MS (each answer again MS later), "
+                        "UNITS:only=N (only the N-th frame is answered) or UNITS:noise=MS (a "
+                        "byte every MS, all the time). UNITS is a number, a list (2,5), a range "
+                        "(3-7) or \"all\". May be given several times, also for one dongle."),
          QStringLiteral("units:fault")},
     });
 }

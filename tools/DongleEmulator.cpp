@@ -99,6 +99,13 @@ DongleEmulator::DongleEmulator(int fd, DongleOptions options, QObject *parent)
       m_notifier(new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this))
 {
     connect(m_notifier, &QSocketNotifier::activated, this, &DongleEmulator::onReadable);
+    applyNoise();
+}
+
+void DongleEmulator::setOptions(const DongleOptions &options)
+{
+    m_options = options;
+    applyNoise();
 }
 
 bool DongleEmulator::send(const QByteArray &bytes)
@@ -151,7 +158,7 @@ void DongleEmulator::takeFrames()
         emit frameDecoded(describeFrame(frame));
         // The dongle acknowledges only frames it takes.
         const bool known = !std::holds_alternative<UnknownCommand>(decodeFrame(frame));
-        if (m_options.silent || !known)
+        if (m_options.silent || !known || !answersFrame(m_frames.size()))
             continue;
         if (m_options.delayMs > 0)
             QTimer::singleShot(m_options.delayMs, this, &DongleEmulator::answer);
@@ -162,6 +169,7 @@ void DongleEmulator::takeFrames()
 
 void DongleEmulator::answer()
 {
+    answerAgainLater();
     const QByteArray reply = m_options.reply;
     if (m_options.splitMs < 0 || reply.size() < 2) {
         send(reply);
@@ -174,4 +182,41 @@ void DongleEmulator::answer()
         send(rest);
         emit replied(rest);
     });
+}
+
+bool DongleEmulator::answersFrame(qsizetype number) const
+{
+    return m_options.onlyFrame <= 0 || number == m_options.onlyFrame;
+}
+
+// A dongle that repeats itself: the second answer must not be taken for the
+// answer to the next frame.
+void DongleEmulator::answerAgainLater()
+{
+    if (m_options.repeatMs < 0)
+        return;
+    QTimer::singleShot(m_options.repeatMs, this, [this, reply = m_options.reply] {
+        send(reply);
+        emit replied(reply);
+    });
+}
+
+void DongleEmulator::applyNoise()
+{
+    if (m_options.noiseMs <= 0) {
+        if (m_noise)
+            m_noise->stop();
+        return;
+    }
+    if (!m_noise) {
+        m_noise = new QTimer(this);
+        connect(m_noise, &QTimer::timeout, this, &DongleEmulator::sendNoise);
+    }
+    m_noise->start(m_options.noiseMs);
+}
+
+void DongleEmulator::sendNoise()
+{
+    // Without waiting: noise on a line nobody reads is lost, as on a UART.
+    (void)!::write(m_fd, ".", 1);
 }

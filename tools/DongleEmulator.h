@@ -8,6 +8,7 @@
 #include <QString>
 
 class QSocketNotifier;
+class QTimer;
 
 struct DongleOptions
 {
@@ -15,6 +16,9 @@ struct DongleOptions
     int delayMs = 0;                 // answer this late
     int splitMs = -1;                // >= 0: first byte, then the rest this much later
     QByteArray reply{"\x55\xAA", 2}; // what a frame is answered with
+    int repeatMs = -1;               // >= 0: each answer sent again this much later
+    int onlyFrame = 0;               // > 0: only this frame is answered (numbered from 1)
+    int noiseMs = 0;                 // > 0: a byte this often, whatever comes
 };
 
 // The dongle's side of a serial line: decodes every frame that arrives
@@ -28,7 +32,7 @@ public:
     // fd stays owned by the caller and must outlive the emulator.
     explicit DongleEmulator(int fd, DongleOptions options = {}, QObject *parent = nullptr);
 
-    void setOptions(const DongleOptions &options) { m_options = options; }
+    void setOptions(const DongleOptions &options);
     [[nodiscard]] const DongleOptions &options() const { return m_options; }
 
     // Sends raw bytes to the program at once.
@@ -47,10 +51,15 @@ private:
     void onReadable();
     void takeFrames();
     void answer();
+    [[nodiscard]] bool answersFrame(qsizetype number) const;
+    void answerAgainLater();
+    void applyNoise();
+    void sendNoise();
 
     int m_fd;
     DongleOptions m_options;
     QSocketNotifier *m_notifier;
+    QTimer *m_noise = nullptr;
     QByteArray m_received;
     QByteArray m_unparsed;
     QList<SettingCodec::ConfigFrame> m_frames;

@@ -163,6 +163,16 @@ void describeRuns(HelpWriter &help)
         "first failure stops the rest. Nothing is sent if any value is refused."));
     help.blank();
     help.paragraph(QStringLiteral(
+        "The dongle's 55 AA does not say which frame it answers, so it counts only when it "
+        "cannot be an earlier frame's: only bytes that come after a frame answer it, and each "
+        "frame goes out once the line has been quiet for --quiet-ms (a line not quiet within "
+        "--quiet-limit-ms gets no frame: noisy-line). A frame left unanswered is noted for its "
+        "device, and the next exchange with that device, by this program or another, first "
+        "waits until --late-ms after that frame. What comes meanwhile "
+        "answers nothing; the report keeps it. A device is held by one program, whatever path "
+        "names it: one that another program holds (locked or exclusive) is busy."));
+    help.blank();
+    help.paragraph(QStringLiteral(
         "Several devices are set at the same time, each with its own wait, and each ends with "
         "one line \"UNIT: Setting OK !!\", \"UNIT: Setting Fail !!\", \"UNIT: Port error !!\", "
         "\"UNIT: Busy !!\" (another program holds it) or \"UNIT: Not configured !!\"; UNIT is "
@@ -178,8 +188,9 @@ void describeExitStatuses(HelpWriter &help)
     const std::pair<const char *, const char *> statuses[] = {
         {"0", "Every frame acknowledged: \"Setting OK !!\" on stdout for each (a station: "
               "every unit that came)."},
-        {"1", "No acknowledgement within the wait: \"Setting Fail !!\" on stdout, the reason "
-              "on stderr. A station: also a unit busy or not configured when it was stopped."},
+        {"1", "No acknowledgement within the wait, or a line that never went quiet: \"Setting "
+              "Fail !!\" on stdout, the reason on stderr. A station: also a unit busy or not "
+              "configured when it was stopped."},
         {"2", "Usage error or a value out of range; nothing was sent."},
         {"3", "Port error: the device could not be opened (also when busy, for a device named "
               "on the command line) or written, or it was lost."},

@@ -47,11 +47,20 @@ bool milliseconds(const QCommandLineParser &parser, const QString &name, int lea
 QString readRunOptions(const QCommandLineParser &parser, Plan &plan)
 {
     for (const auto &[name, least, out] :
-         {std::tuple{"wait-ms", 1, &plan.waitMs}, std::tuple{"settle-ms", 0, &plan.settleMs}}) {
+         {std::tuple{"wait-ms", 1, &plan.waitMs}, std::tuple{"settle-ms", 0, &plan.settleMs},
+          std::tuple{"quiet-ms", 0, &plan.quietMs},
+          std::tuple{"quiet-limit-ms", 1, &plan.quietLimitMs},
+          std::tuple{"late-ms", 0, &plan.lateMs}}) {
         if (!milliseconds(parser, QLatin1String(name), least, out)) {
             return QStringLiteral("--%1 \"%2\" is not a number of milliseconds.")
                 .arg(QLatin1String(name), parser.value(QLatin1String(name)));
         }
+    }
+    // A limit no longer than the window could never see the line quiet.
+    if (plan.quietLimitMs <= plan.quietMs) {
+        return QStringLiteral("--quiet-limit-ms (%1) must be longer than --quiet-ms (%2).")
+            .arg(plan.quietLimitMs)
+            .arg(plan.quietMs);
     }
     plan.verbose = parser.isSet(QStringLiteral("verbose"));
     plan.reportPath = parser.value(QStringLiteral("report"));

@@ -35,6 +35,17 @@ const RunOption kRunOptions[] = {
     {"dry-run", nullptr, nullptr,
      "Print each frame in hex, one line per frame, and send nothing; no DEVICE is needed."},
     {"wait-ms", nullptr, "N", "Wait N ms for each acknowledgement", kDefaultWaitMs},
+    {"quiet-ms", nullptr, "N",
+     "Send each frame once the line has been quiet for N ms; bytes that come meanwhile are kept "
+     "for the report and start the wait again",
+     kDefaultQuietMs},
+    {"quiet-limit-ms", nullptr, "N",
+     "Send no frame to a line that is not quiet within N ms (result noisy-line)",
+     kDefaultQuietLimitMs},
+    {"late-ms", nullptr, "N",
+     "An answer may come up to N ms after its frame: a device whose last frame went unanswered "
+     "is sent its next one, by any program, only once that time has passed",
+     kDefaultLateMs},
     {"verbose", nullptr, nullptr,
      "Print each frame sent and every byte received, in hex, on stderr."},
     {"profile", nullptr, "FILE",

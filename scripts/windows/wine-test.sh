@@ -4,9 +4,10 @@
 # installs the installer silently into a fresh Wine prefix, runs the serial
 # backend's test over a pseudo-terminal, drives the installed vantrel.exe
 # (start-up notice, window, Auto Scan, General Setting OK and Fail), runs the
-# installed vantrel-set.exe, then its station as COM ports come and go and
-# as it is stopped, and uninstalls. Needs scripts/windows/build.sh to have
-# run. Nothing here is judged by time: waits poll with generous limits.
+# installed vantrel-set.exe (a port another process holds is busy), then its
+# station as COM ports come and go and as it is stopped, and uninstalls.
+# Needs scripts/windows/build.sh to have run. Nothing here is judged by time:
+# waits poll with generous limits.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -204,6 +205,23 @@ win "$programs/vantrel-set.exe" COM5 "${settings[@]}" >"$work/set-com5.txt" 2>&1
 tr -d '\r' <"$work/set-com5.txt"
 [ "$set_status" -eq 0 ] || fail "vantrel-set.exe COM5 exited with $set_status"
 [ "$(tr -d '\r' <"$work/set-com5.txt" | grep -c '^Setting OK !!')" -eq 3 ] || fail "vantrel-set.exe: not three acknowledgements"
+# A port another process holds is busy: COM6 (the silent emulator) held by
+# one vantrel-set.exe while it waits for its answer, refused to a second.
+frames_at() { grep -c '^<- General: ' "$work/$1.log" || true; }
+more_frames_at() { [ "$(frames_at "$1")" -gt "$2" ]; } # NAME COUNT
+silent_frames=$(frames_at silent)
+timeout 300 wine "$programs/vantrel-set.exe" COM6 --channel 5 --wait-ms 10000 \
+    >"$work/set-hold.txt" 2>&1 &
+holder=$!
+wait_for 60 "COM6 to be held" more_frames_at silent "$silent_frames"
+busy_status=0
+win "$programs/vantrel-set.exe" COM6 --channel 5 >"$work/set-busy.txt" 2>&1 || busy_status=$?
+wait "$holder" || true
+tr -d '\r' <"$work/set-busy.txt"
+[ "$busy_status" -eq 3 ] || fail "vantrel-set.exe on COM6, held by another, exited with $busy_status, not 3"
+grep -q 'busy' "$work/set-busy.txt" || fail "COM6, held by another process, was not reported busy"
+[ "$(frames_at silent)" -eq $((silent_frames + 1)) ] ||
+    fail "a frame reached COM6 from the second vantrel-set.exe"
 
 stage "The station: vantrel-set.exe --watch as COM ports come and go"
 # A port comes as a driver would bring it: its link, then its name in
@@ -225,7 +243,6 @@ records() {
     done
 }
 key() { sed -n "s/.*\"$1\":\"\([^\"]*\)\".*/\1/p" <<<"$2" | grep . || echo -; }
-frames_at() { grep -c '^<- General: ' "$work/$1.log" || true; }
 lines_are() { [ "$(grep -c "$2" "$3")" -eq "$1" ]; } # COUNT TEXT FILE
 
 # Present at the start, and left alone: COM5 and COM6 (the emulators above).

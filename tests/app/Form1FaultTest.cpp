@@ -559,6 +559,7 @@ void Form1FaultTest::heldByteStaysWithItsSetting()
     QTRY_COMPARE(m_rig->three->received().size(), 12);
     QVERIFY(m_rig->three->write(hex("55")));
     QTRY_COMPARE(link()->bytesRead(), 1);
+    QTRY_COMPARE(link()->pendingBytes(), 0); // held, not only read
     ui.click("Command7");
     QTRY_COMPARE(m_rig->three->received().size(), 24);
     QVERIFY(m_rig->three->write(hex("AA")));
@@ -596,6 +597,9 @@ void Form1FaultTest::heldByteGoesWithTheLog()
     QTRY_COMPARE(m_rig->three->received().size(), 12);
     QVERIFY(m_rig->three->write(hex("55")));
     QTRY_COMPARE(link()->bytesRead(), 1);
+    // Read from the line is not yet held: the link hands bytes over from
+    // the event loop.
+    QTRY_COMPARE(link()->pendingBytes(), 0);
     QVERIFY(ui.transaction()->isWaiting());
     ui.click(qPrintable(button));
 

@@ -7,13 +7,20 @@
 #include "support/TestBytes.h"
 
 #include <QEventLoop>
+#include <QFile>
+#include <QScopeGuard>
 #include <QSerialPort>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <fcntl.h>
 #include <memory>
 #include <optional>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -154,8 +161,13 @@ void SerialLinkTest::openAndCloseTwice()
 {
     PtyPair pty;
     QVERIFY(pty.isValid());
+    // Opened by a link: held all the same for a program that names the
+    // device itself (the checks below, as root too).
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyLINK"));
+    QVERIFY(QFile::link(pty.slavePath(), link));
     Rig rig;
-    (*rig.entries)[2] = {pty.slavePath(), QString()};
+    (*rig.entries)[2] = {link, QString()};
     rig.start();
     QVERIFY(!rig.link->scan().ports.isEmpty());
 
@@ -187,6 +199,13 @@ void SerialLinkTest::openFailure_data()
 
     QTest::newRow("busy") << "busy"
                           << "busy";
+    // As root too, which the exclusive mode does not stop.
+    QTest::newRow("busy by a link to it") << "link"
+                                          << "busy";
+    QTest::newRow("held exclusively by another program") << "exclusive"
+                                                         << "busy";
+    QTest::newRow("locked by another program") << "locked"
+                                               << "busy";
     QTest::newRow("vanished after the scan") << "vanished"
                                              << "no such device";
     QTest::newRow("number beyond the scan") << "beyond"
@@ -198,22 +217,39 @@ void SerialLinkTest::openFailure()
     QFETCH(QString, situation);
     QFETCH(QString, reason);
 
-    auto pty = std::make_unique<PtyPair>();
-    QVERIFY(pty->isValid());
-    const QString path = pty->slavePath();
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    const QString path = pty.slavePath();
+    // What vanishes is a link of the test's own: the number of a
+    // pseudo-terminal that goes away is handed to the next one at once, which
+    // may be another test's.
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyLINK"));
+    QVERIFY(QFile::link(path, link));
+    const QString entry = situation == QLatin1String("vanished") ? link : path;
     Rig rig;
     rig.entries->resize(3);
-    (*rig.entries)[2] = {path, QString()};
+    (*rig.entries)[2] = {entry, QString()};
     rig.start();
     QCOMPARE(numbersOf(rig.link->scan()), (QList<int>{3}));
 
     QSerialPort holder;
+    int held = -1; // another program's own descriptor
+    const auto closeHeld = qScopeGuard([&held] {
+        if (held >= 0)
+            ::close(held);
+    });
     int number = 3;
-    if (situation == QLatin1String("busy")) {
-        holder.setPortName(path);
+    if (situation == QLatin1String("busy") || situation == QLatin1String("link")) {
+        holder.setPortName(situation == QLatin1String("link") ? link : path);
         QVERIFY(holder.open(QIODevice::ReadWrite));
+    } else if (situation == QLatin1String("exclusive") || situation == QLatin1String("locked")) {
+        held = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(held >= 0);
+        QVERIFY(situation == QLatin1String("exclusive") ? ::ioctl(held, TIOCEXCL) == 0
+                                                        : ::flock(held, LOCK_EX) == 0);
     } else if (situation == QLatin1String("vanished")) {
-        pty.reset();
+        QVERIFY(QFile::remove(link));
     } else {
         number = 4;
     }
@@ -222,7 +258,7 @@ void SerialLinkTest::openFailure()
     QVERIFY(!rig.link->open(number, &error));
     QVERIFY2(error.contains(reason), qPrintable(error));
     if (number == 3)
-        QVERIFY2(error.contains(path), qPrintable(error));
+        QVERIFY2(error.contains(entry), qPrintable(error));
     QVERIFY(!rig.link->isOpen());
     QCOMPARE(rig.link->currentNumber(), 0);
 }
@@ -269,12 +305,24 @@ void SerialLinkTest::hangUpClosesOnceAndGoesQuiet()
     rig.start();
     QVERIFY(rig.link->open(2));
     QSignalSpy lost(rig.link.get(), &SerialLink::portLost);
+    QList<QByteArray> came;
+    connect(rig.link.get(), &SerialLink::chunkReceived, this,
+            [&came](const QByteArray &chunk) { came << chunk; });
+    connect(rig.link.get(), &SerialLink::portLost, this, [&came] { came << "lost"; });
     int errors = 0;
     connect(portOf(*rig.link), &QSerialPort::errorOccurred, this,
             [&errors](QSerialPort::SerialPortError e) { errors += e != QSerialPort::NoError; });
 
+    // The last bytes are read by the port but not yet taken when the hang-up
+    // is noticed: they still come before the loss.
+    QSerialPort *port = portOf(*rig.link);
+    port->blockSignals(true);
+    QVERIFY(pty->write("last words"));
+    QTRY_COMPARE(port->bytesAvailable(), qint64(10));
     pty->closeMaster();
+    port->blockSignals(false);
     QVERIFY(lost.wait());
+    QCOMPARE(came, (QList<QByteArray>{"last words", "lost"}));
     QVERIFY(!rig.link->isOpen());
     QVERIFY(!portOf(*rig.link)->isOpen());
     const QString reason = lost.at(0).at(0).toString();

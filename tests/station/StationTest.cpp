@@ -1,5 +1,6 @@
 #include "station/Station.h"
 
+#include "support/ProgramRun.h"
 #include "support/ReportRecords.h"
 #include "support/ScratchFileSystem.h"
 #include "support/StationRig.h"
@@ -72,7 +73,6 @@ class StationTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void presentDevices_data();
     void presentDevices();
     void unitsAsTheyComeAndGo_data();
@@ -89,15 +89,10 @@ private slots:
     void besideAnotherStation();
 
 private:
-    // Stations announce themselves in the runtime folder: the test's own.
-    QTemporaryDir m_runtime;
+    // Unanswered frames are noted and stations announce themselves in the
+    // runtime folder: the test's own.
+    PrivateRuntimeFolder m_runtime;
 };
-
-void StationTest::initTestCase()
-{
-    QVERIFY(m_runtime.isValid());
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
-}
 
 void StationTest::presentDevices_data()
 {

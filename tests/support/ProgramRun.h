@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
@@ -51,3 +52,17 @@ inline QProcessEnvironment withRuntimeFolder(const QTemporaryDir &runtime)
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
     return environment;
 }
+
+// Points this process, and the programs it starts, at a runtime folder of
+// the test's own: the note a run leaves about a device (a frame still
+// unanswered) would otherwise delay another test's run on a pseudo-terminal
+// of the same number.
+class PrivateRuntimeFolder
+{
+public:
+    PrivateRuntimeFolder() { qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.path())); }
+    [[nodiscard]] QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};

@@ -30,6 +30,12 @@ QString summary(const DonglePlan &plan)
             faults << "split=" + QString::number(d.options.splitMs);
         if (d.options.reply != QByteArray("\x55\xAA", 2))
             faults << "reply=" + d.options.reply.toHex();
+        if (d.options.repeatMs >= 0)
+            faults << "twice=" + QString::number(d.options.repeatMs);
+        if (d.options.onlyFrame > 0)
+            faults << "only=" + QString::number(d.options.onlyFrame);
+        if (d.options.noiseMs > 0)
+            faults << "noise=" + QString::number(d.options.noiseMs);
         dongles << QString::number(i + 1) + ":" + faults.join(' ');
     }
     words << dongles.join("; ");
@@ -70,6 +76,13 @@ void DongleCommandLineTest::plan_data()
         << "every 100 1:split=20; 2:silent split=20; 3:delay=50 split=20; "
            "4:delay=50 split=20; 5:silent split=20; 6:hangup split=20"
         << "";
+    QTest::newRow("faults of the answer, two on one dongle")
+        << QStringList{"--count",  "2",       "--fault",   "1:delay=3000", "--fault",
+                       "1:only=1", "--fault", "2:twice=0", "--fault",      "2:noise=20"}
+        << "1:delay=3000 only=1; 2:twice=0 noise=20"
+        << "";
+    QTest::newRow("only the frame before the first") << QStringList{"--fault", "1:only=0"} << ""
+                                                     << "only";
     QTest::newRow("a fault on the last of them")
         << QStringList{"--count", "3", "--fault", "3:silent"} << "1:; 2:; 3:silent"
         << "";

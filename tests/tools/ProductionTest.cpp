@@ -93,6 +93,9 @@ private slots:
     void reportThatCannotBeWrittenStopsTheStation();
     void writesThatFail_data();
     void writesThatFail();
+
+private:
+    PrivateRuntimeFolder m_runtime; // where unanswered frames are noted
 };
 
 void ProductionTest::severalDevicesAtOnce()

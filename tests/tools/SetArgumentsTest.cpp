@@ -209,6 +209,10 @@ void SetArgumentsTest::refusals_data()
         << QStringList{"\"-1\""};
     QTest::newRow("wait of zero") << QStringList{"/dev/ttyS0", "--baud", "9600", "--wait-ms", "0"}
                                   << QStringList{"--wait-ms"};
+    QTest::newRow("quiet window as long as its limit")
+        << QStringList{"/dev/ttyS0", "--baud",           "9600", "--quiet-ms",
+                       "500",        "--quiet-limit-ms", "500"}
+        << QStringList{"--quiet-limit-ms (500)", "--quiet-ms (500)"};
     QTest::newRow("wait no number")
         << QStringList{"/dev/ttyS0", "--baud", "9600", "--wait-ms", "2.5s"}
         << QStringList{"\"2.5s\""};

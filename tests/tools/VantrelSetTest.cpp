@@ -61,17 +61,22 @@ private slots:
     void exchanges();
     void severalFramesInPageOrder();
     void stopsAtTheFirstFailure();
+    void retryRightAfterALateAnswer();
     void silenceFailsAfterTheFullWait();
     void refusedSendsNothing_data();
     void refusedSendsNothing();
     void portErrors_data();
     void portErrors();
+    void busyDevice_data();
     void busyDevice();
     void profileThatCannotBeWritten();
     void hangUpWhileWaiting();
     void permissionDeniedNamesTheGroup();
     void reportRefusedAtOnce_data();
     void reportRefusedAtOnce();
+
+private:
+    PrivateRuntimeFolder m_runtime; // where unanswered frames are noted
 };
 
 void VantrelSetTest::dryRunMatchesTheWindow_data()
@@ -195,6 +200,23 @@ void VantrelSetTest::stopsAtTheFirstFailure()
     QCOMPARE(framesOf(emulator), (QList<QByteArray>{kGeneral, kPair}));
 }
 
+void VantrelSetTest::retryRightAfterALateAnswer()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    // Its first frame answered too late for its run, and no frame after it.
+    DongleEmulator emulator(pty.masterFd(), DongleOptions{.delayMs = 1500, .onlyFrame = 1});
+    const QStringList timing{"--wait-ms", "1000", "--late-ms", "2500", "--verbose"};
+    QCOMPARE(runSet(QStringList{pty.slavePath(), "--channel", "5"} + timing).exitCode, 1);
+    const Run retry = runSet(QStringList{pty.slavePath(), "--channel", "6"} + timing);
+    QCOMPARE(retry.exitCode, 1);
+    QCOMPARE(retry.out, QByteArray("Setting Fail !!\n"));
+    // The late answer came while the retry waited, before its frame.
+    const qsizetype lateAnswer = retry.err.indexOf("<- 55 AA");
+    QVERIFY2(lateAnswer >= 0 && lateAnswer < retry.err.indexOf("-> "), retry.err.constData());
+    QCOMPARE(framesOf(emulator).size(), 2);
+}
+
 void VantrelSetTest::silenceFailsAfterTheFullWait()
 {
     PtyPair pty;
@@ -281,17 +303,28 @@ void VantrelSetTest::portErrors()
     }
 }
 
+void VantrelSetTest::busyDevice_data()
+{
+    QTest::addColumn<bool>("byLink"); // the device is named by a link to it
+    QTest::newRow("held by the window") << false;
+    QTest::newRow("named by a link, held by its own name") << true;
+}
+
 void VantrelSetTest::busyDevice()
 {
+    QFETCH(bool, byLink);
     PtyPair pty;
     QVERIFY(pty.isValid());
     QSerialPort window;
     window.setPortName(pty.slavePath());
     QVERIFY(window.open(QIODevice::ReadWrite));
-    const Run run = runSet({pty.slavePath(), "--channel", "5"});
+    QTemporaryDir dir;
+    const QString device = byLink ? dir.filePath("ttyLINK") : pty.slavePath();
+    QVERIFY(!byLink || QFile::link(pty.slavePath(), device));
+    const Run run = runSet({device, "--channel", "5"});
     QCOMPARE(run.exitCode, 3);
     QVERIFY2(run.err.contains("busy"), run.err.constData());
-    QVERIFY2(run.err.contains(pty.slavePath().toLocal8Bit()), run.err.constData());
+    QVERIFY2(run.err.contains(device.toLocal8Bit()), run.err.constData());
     QCOMPARE(pty.received(), QByteArray());
 }
 
