@@ -36,9 +36,10 @@ SlotState stateAfter(const UnitEnd &end)
     return SlotState::Failed;
 }
 
-RunBoard::RunBoard(QObject *parent) : QObject(parent)
+RunBoard::RunBoard(QObject *parent)
+    : QObject(parent), m_clock([this] { return m_started.elapsed(); })
 {
-    m_clock.start();
+    m_started.start();
 }
 
 void RunBoard::useFixture(const Fixture &fixture)
@@ -98,7 +99,7 @@ bool RunBoard::unitAppeared(const PortEntry &unit)
     slot.result.clear();
     slot.reason.clear();
     slot.attempt = 0;
-    slot.startedAtMs = m_clock.elapsed();
+    slot.startedAtMs = m_clock();
     emit slotChanged(index);
     return true;
 }
@@ -114,7 +115,7 @@ bool RunBoard::unitStarted(const PortEntry &unit, int attempt)
     slot.present = true;
     slot.reason.clear();
     slot.attempt = attempt;
-    slot.startedAtMs = m_clock.elapsed();
+    slot.startedAtMs = m_clock();
     emit slotChanged(index);
     return true;
 }
@@ -222,7 +223,7 @@ qint64 RunBoard::elapsedMs(int index) const
     const SlotStatus &slot = m_slots.at(index);
     if (!isUnderWay(slot.state) || slot.startedAtMs < 0)
         return -1;
-    return m_clock.elapsed() - slot.startedAtMs;
+    return m_clock() - slot.startedAtMs;
 }
 
 bool RunBoard::anyUnderWay() const

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // What the run view shows, apart from how: one slot per fixture socket (or,
@@ -96,7 +97,12 @@ class RunBoard final : public QObject
 public:
     static constexpr int kRecentResults = 200;
 
+    // Milliseconds on a monotonic clock.
+    using Clock = std::function<qint64()>;
+
     explicit RunBoard(QObject *parent = nullptr);
+    // Where elapsed times are read; the pictures of the guide set theirs.
+    void setClock(Clock clock) { m_clock = std::move(clock); }
 
     // One slot per socket of the fixture, all Empty; units in other sockets
     // are not this station's.
@@ -157,7 +163,8 @@ private:
     QString m_runId;
     QString m_problem;
     QString m_remedy;
-    QElapsedTimer m_clock;
+    QElapsedTimer m_started;
+    Clock m_clock;
 };
 
 // The state a unit's end puts its slot in.
