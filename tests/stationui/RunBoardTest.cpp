@@ -88,20 +88,26 @@ void RunBoardTest::fixtureSlots()
     QVERIFY(board.unitStarted(unit(QStringLiteral("s2"), QStringLiteral("SN2")), 1));
     QVERIFY(board.unitEnded(unit(QStringLiteral("s2"), QStringLiteral("SN2")),
                             ended(QStringLiteral("no-answer"))));
+    // Pulled while it was configured: failed, and not there to be tried again.
+    QVERIFY(board.unitStarted(unit(QStringLiteral("s3")), 1));
+    board.unitVanished(QStringLiteral("/dev/tty-s3"));
     QVERIFY(board.unitEnded(unit(QStringLiteral("s3")), ended(QStringLiteral("port-error"))));
     QCOMPARE(board.slotList().size(), 3);
     QCOMPARE(board.slotList().at(0).state, SlotState::Empty);
     QCOMPARE(board.slotList().at(1).state, SlotState::Failed);
     QCOMPARE(board.slotList().at(1).unit.serialNumber, QStringLiteral("SN2"));
 
+    QCOMPARE(board.slotList().at(2).state, SlotState::Failed);
     // Only a failed unit still plugged in is tried again, with its next attempt.
-    board.unitVanished(QStringLiteral("/dev/tty-s3"));
     const QList<RetryUnit> retry = board.retryable();
     QCOMPARE(retry.size(), 1);
     QCOMPARE(retry.first().slot, 2);
     QCOMPARE(retry.first().attempt, 2);
-    QCOMPARE(board.slotList().at(2).state, SlotState::Empty);
-    QVERIFY(board.slotList().at(2).lastResultTime.isValid());
+    // Unplugged after its result: the slot is free, its last result kept.
+    board.unitVanished(QStringLiteral("/dev/tty-s2"));
+    QCOMPARE(board.slotList().at(1).state, SlotState::Empty);
+    QVERIFY(board.slotList().at(1).lastResultTime.isValid());
+    QVERIFY(board.retryable().isEmpty());
 }
 
 void RunBoardTest::unitsWithoutFixture()

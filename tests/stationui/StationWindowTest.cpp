@@ -120,17 +120,18 @@ void StationWindowTest::startNeedsSetup()
     QSignalSpy started(station.get(), &StationWindow::startRequested);
     auto *page = station->findChild<SetupPage *>();
     auto *start = station->findChild<QAction *>(QStringLiteral("startRun"));
+    // All there but who runs it.
     RunSetup setup;
     setup.operatorName = QStringLiteral("operator");
+    setup.profilePath = profile();
+    setup.reportPath = m_dir.filePath(QStringLiteral("units.csv"));
+    setup.matches = {QStringLiteral("emulator")};
     page->setSetup(setup);
     start->trigger();
     QCOMPARE(started.count(), 0);
     QVERIFY(!station->isRunning());
 
     setup.operatorName = QStringLiteral("Kim Lee");
-    setup.profilePath = profile();
-    setup.reportPath = m_dir.filePath(QStringLiteral("units.csv"));
-    setup.matches = {QStringLiteral("emulator")};
     page->setSetup(setup);
     start->trigger();
     QCOMPARE(started.count(), 1);
