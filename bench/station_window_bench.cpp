@@ -214,6 +214,10 @@ int main(int argc, char *argv[])
     StationWindow::Platform platform;
     platform.settings =
         std::make_unique<StationSettings>(dir.filePath(QStringLiteral("bench.ini")));
+    // The tiles are measured, not the sound device.
+    RunSetup quiet;
+    quiet.sound = false;
+    platform.settings->setSetup(quiet);
     StationWindow window(std::move(platform));
     setUp(window, options.units);
 

@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QProgressBar>
 #include <QScrollArea>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -71,8 +72,10 @@ RunView::RunView(RunBoard *board, QWidget *parent) : QWidget(parent), m_board(bo
     content->addLayout(buildMiddle(), 1);
     buildBlocked();
 
-    m_tick.setInterval(kTickMs);
-    connect(&m_tick, &QTimer::timeout, this, &RunView::tick);
+    m_tick = new QTimer(this);
+    m_tick->setObjectName(QStringLiteral("elapsedTick"));
+    m_tick->setInterval(kTickMs);
+    connect(m_tick, &QTimer::timeout, this, &RunView::tick);
     connect(m_board, &RunBoard::slotsReset, this, &RunView::rebuildTiles);
     connect(m_board, &RunBoard::slotChanged, this, &RunView::onSlotChanged);
     connect(m_board, &RunBoard::tallyChanged, this, &RunView::refreshTally);
@@ -205,11 +208,11 @@ void RunView::onSlotChanged(int index)
     if (index < 0 || index >= m_tiles.size())
         return;
     m_tiles[index]->showSlot(m_board->slotList().at(index), m_board->elapsedMs(index));
-    if (m_board->anyUnderWay() != m_tick.isActive()) {
-        if (m_tick.isActive())
-            m_tick.stop();
+    if (m_board->anyUnderWay() != m_tick->isActive()) {
+        if (m_tick->isActive())
+            m_tick->stop();
         else
-            m_tick.start();
+            m_tick->start();
     }
 }
 
@@ -222,7 +225,7 @@ void RunView::tick()
             m_tiles[i]->showSlot(slotList.at(i), elapsed);
     }
     if (!m_board->anyUnderWay())
-        m_tick.stop();
+        m_tick->stop();
 }
 
 QString RunView::resultText(const ResultLine &line) const

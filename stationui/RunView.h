@@ -3,7 +3,6 @@
 #include "stationui/RunBoard.h"
 
 #include <QList>
-#include <QTimer>
 #include <QWidget>
 
 class QGridLayout;
@@ -12,6 +11,7 @@ class QLayout;
 class QListWidget;
 class QProgressBar;
 class QScrollArea;
+class QTimer;
 class SlotTile;
 
 // The run as the line sees it: a tile per slot, the tally (passed, failed,
@@ -69,5 +69,5 @@ private:
     QLabel *m_remedy = nullptr;
     QList<SlotTile *> m_tiles;
     int m_columns = 0;
-    QTimer m_tick;
+    QTimer *m_tick = nullptr; // "elapsedTick": runs only while a unit is under way
 };

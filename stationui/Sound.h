@@ -31,6 +31,9 @@ private:
 };
 
 inline constexpr int kSoundRate = 48000;
+// No cue is longer: the device's buffer holds this much, so that a cue is
+// written whole without waiting.
+inline constexpr int kLongestCueMs = 600;
 
 // The cue as signed 16-bit mono samples at kSoundRate: two rising notes for
 // a pass, two low buzzes for a fail, each faded in and out against clicks.

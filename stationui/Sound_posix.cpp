@@ -11,7 +11,7 @@
 namespace {
 
 // Room for the longest cue, so that one write never has to wait.
-constexpr unsigned kBufferUs = 600'000;
+constexpr unsigned kBufferUs = kLongestCueMs * 1000;
 // A device that could not be opened is tried again after this long (a
 // headset plugged in later), not at every result.
 constexpr qint64 kRetryMs = 60'000;

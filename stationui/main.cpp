@@ -8,6 +8,8 @@
 #include <QDirIterator>
 #include <QIcon>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -28,7 +30,15 @@ int main(int argc, char *argv[])
                        "usual place."),
         QStringLiteral("FILE"));
     parser.addOption(settings);
-    parser.process(app);
+    // A window is not refused for an option it does not know: the reason goes
+    // to stderr and the window opens (a box here would wait for an operator
+    // who started it from a shortcut).
+    if (!parser.parse(QCoreApplication::arguments()))
+        std::fprintf(stderr, "vantrel-station: %s\n", qPrintable(parser.errorText()));
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp();
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
 
     QIcon icon;
     QDirIterator icons(QStringLiteral(":/station-icons"), {QStringLiteral("*.png")}, QDir::Files,

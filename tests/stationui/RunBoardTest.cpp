@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QSet>
 #include <QTest>
+#include <QTimer>
 
 // The run's slots, tally and latest results as the station feeds them, and
 // the tiles and counters that show them.
@@ -21,6 +22,7 @@ private slots:
     void unitsWithoutFixture();
     void tileFollowsStates();
     void viewFollowsBoard();
+    void ticksOnlyWhileUnderWay();
 };
 
 namespace {
@@ -181,6 +183,24 @@ void RunBoardTest::viewFollowsBoard()
     board.clearBlocked();
     QVERIFY(blocked->isHidden());
     QVERIFY(view.tiles().at(0)->isEnabled());
+}
+
+// Elapsed times cost redraws: none while nothing is under way.
+void RunBoardTest::ticksOnlyWhileUnderWay()
+{
+    RunBoard board;
+    RunView view(&board);
+    auto *tick = view.findChild<QTimer *>(QStringLiteral("elapsedTick"));
+    QVERIFY(tick);
+    board.useUnits();
+    QVERIFY(!tick->isActive());
+    board.unitAppeared(unit(QStringLiteral("a")));
+    QVERIFY(tick->isActive());
+    board.unitStarted(unit(QStringLiteral("b")), 1);
+    board.unitEnded(unit(QStringLiteral("b")), ended(QStringLiteral("ok")));
+    QVERIFY(tick->isActive());
+    board.unitVanished(QStringLiteral("/dev/tty-a"));
+    QVERIFY(!tick->isActive());
 }
 
 QTEST_MAIN(RunBoardTest)

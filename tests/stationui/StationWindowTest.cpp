@@ -2,15 +2,22 @@
 #include "stationui/RunView.h"
 #include "stationui/SetupPage.h"
 #include "stationui/SlotTile.h"
+#include "stationui/SupervisorPin.h"
+#include "stationui/WindowLanguage.h"
 #include "tools/SetArguments.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCryptographicHash>
+#include <QDialog>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 Q_DECLARE_METATYPE(ReadySetup)
 
@@ -27,6 +34,10 @@ private slots:
     void setupKept();
     void startNeedsSetup();
     void languageSwitch();
+    void languageChoice_data();
+    void languageChoice();
+    void pinLocksSetup();
+    void closeLetsTheRunEnd();
 
 private:
     std::unique_ptr<StationWindow> window(const QString &settings)
@@ -43,6 +54,17 @@ private:
             file.write("vantrel-set profile 1\nchannel = 15\n# comment\nmaster=001,2,3\n") < 0)
             return {};
         return path;
+    }
+
+    // A setup Start takes.
+    RunSetup ready()
+    {
+        RunSetup setup;
+        setup.operatorName = QStringLiteral("Kim Lee");
+        setup.profilePath = profile();
+        setup.reportPath = m_dir.filePath(QStringLiteral("units.csv"));
+        setup.matches = {QStringLiteral("emulator")};
+        return setup;
     }
 
     QTemporaryDir m_dir;
@@ -121,11 +143,8 @@ void StationWindowTest::startNeedsSetup()
     auto *page = station->findChild<SetupPage *>();
     auto *start = station->findChild<QAction *>(QStringLiteral("startRun"));
     // All there but who runs it.
-    RunSetup setup;
+    RunSetup setup = ready();
     setup.operatorName = QStringLiteral("operator");
-    setup.profilePath = profile();
-    setup.reportPath = m_dir.filePath(QStringLiteral("units.csv"));
-    setup.matches = {QStringLiteral("emulator")};
     page->setSetup(setup);
     start->trigger();
     QCOMPARE(started.count(), 0);
@@ -169,6 +188,115 @@ void StationWindowTest::languageSwitch()
     emit page->languageChosen(QStringLiteral("en"));
     QTRY_COMPARE(start->text(), english);
     QCOMPARE(tile->stateWord(), englishWord);
+}
+
+void StationWindowTest::languageChoice_data()
+{
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<QString>("system");
+    QTest::addColumn<QString>("language");
+    QTest::newRow("the system's, Chinese") << ""
+                                           << "zh_CN"
+                                           << "zh_CN";
+    QTest::newRow("the system's, Singapore") << ""
+                                             << "zh_SG"
+                                             << "zh_CN";
+    QTest::newRow("the system's, Taiwan: traditional") << ""
+                                                       << "zh_TW"
+                                                       << "en";
+    QTest::newRow("the system's, Hong Kong: traditional") << ""
+                                                          << "zh_HK"
+                                                          << "en";
+    QTest::newRow("the system's, German") << ""
+                                          << "de_DE"
+                                          << "en";
+    QTest::newRow("Chinese chosen") << "zh_CN"
+                                    << "en_US"
+                                    << "zh_CN";
+    QTest::newRow("English chosen") << "en"
+                                    << "zh_CN"
+                                    << "en";
+    QTest::newRow("unknown choice: the system's") << "fr"
+                                                  << "zh_CN"
+                                                  << "zh_CN";
+}
+
+void StationWindowTest::languageChoice()
+{
+    QFETCH(QString, choice);
+    QFETCH(QString, system);
+    QFETCH(QString, language);
+    QCOMPARE(WindowLanguage::resolve(choice, QLocale(system)), language);
+}
+
+// With a PIN set, the station's part of the setup opens to the right PIN
+// only; a wrong try is kept in the settings, so that a restart does not
+// forget it.
+void StationWindowTest::pinLocksSetup()
+{
+    const QString path = m_dir.filePath(QStringLiteral("pin.ini"));
+    {
+        StationSettings settings(path);
+        settings.setPinHash(SupervisorPin::hash(QStringLiteral("2468"), QByteArray(16, 'x'), 2000));
+        QVERIFY(settings.sync().isEmpty());
+    }
+    auto station = window(path);
+    auto *page = station->findChild<SetupPage *>();
+    auto *profile = page->findChild<QLineEdit *>(QStringLiteral("profilePath"));
+    QVERIFY(profile->isReadOnly());
+    QVERIFY(!page->findChild<QLineEdit *>(QStringLiteral("operatorName"))->isReadOnly());
+
+    // The supervisor's answers, given to the modal dialog as it shows.
+    int step = 0;
+    int failuresKept = -1;
+    QTimer supervisor;
+    connect(&supervisor, &QTimer::timeout, this, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != QLatin1String("pinDialog"))
+            return;
+        auto *pin = dialog->findChild<QLineEdit *>(QStringLiteral("pinEdit"));
+        auto *ok = dialog->findChild<QPushButton *>(QStringLiteral("pinOk"));
+        auto *status = dialog->findChild<QLabel *>(QStringLiteral("pinStatus"));
+        if (step == 0) {
+            pin->setText(QStringLiteral("1357"));
+            ok->click();
+            step = 1;
+        } else if (step == 1 && ok->isEnabled() && status->text().contains("Wrong")) {
+            failuresKept = StationSettings(path).pinGate().failures;
+            pin->setText(QStringLiteral("2468"));
+            ok->click();
+            step = 2;
+        }
+    });
+    supervisor.start(20);
+    page->findChild<QPushButton *>(QStringLiteral("unlockSetup"))->click();
+    supervisor.stop();
+    QCOMPARE(failuresKept, 1);
+    QVERIFY(!profile->isReadOnly());
+    QCOMPARE(StationSettings(path).pinGate().failures, 0);
+
+    // A run locks it again.
+    page->setSetup(ready());
+    station->findChild<QAction *>(QStringLiteral("startRun"))->trigger();
+    QVERIFY(station->isRunning());
+    station->runEnded();
+    QVERIFY(profile->isReadOnly());
+}
+
+// Closing the window is a Stop: the units under way end (and get their
+// records) before it goes.
+void StationWindowTest::closeLetsTheRunEnd()
+{
+    auto station = window(m_dir.filePath(QStringLiteral("close.ini")));
+    QSignalSpy stops(station.get(), &StationWindow::stopRequested);
+    station->findChild<SetupPage *>()->setSetup(ready());
+    station->show();
+    station->findChild<QAction *>(QStringLiteral("startRun"))->trigger();
+    QVERIFY(!station->close());
+    QCOMPARE(stops.count(), 1);
+    QVERIFY(station->isVisible());
+    station->runEnded();
+    QVERIFY(!station->isVisible());
 }
 
 QTEST_MAIN(StationWindowTest)
