@@ -16,6 +16,8 @@
 #include <QSysInfo>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 constexpr int kTypeSizes[] = {100, 125, 150, 200, 300};
@@ -287,20 +289,21 @@ RunSetup SetupPage::setup() const
 
 void SetupPage::setGuardLocked(bool locked)
 {
-    m_guardLocked = locked;
-    refreshEnabled();
+    if (std::exchange(m_guardLocked, locked) != locked)
+        refreshEnabled();
 }
 
 void SetupPage::setRunning(bool running)
 {
-    m_running = running;
-    refreshEnabled();
+    if (std::exchange(m_running, running) != running)
+        refreshEnabled();
 }
 
 void SetupPage::setPinSet(bool set)
 {
-    m_pinSet = set;
-    retranslate();
+    // Not on every call: the captions' refresh reads the profile again.
+    if (std::exchange(m_pinSet, set) != set)
+        retranslate();
 }
 
 void SetupPage::showProblems(const QStringList &problems)

@@ -77,8 +77,9 @@ StationWindow::StationWindow(Platform platform, QWidget *parent)
     connect(m_setup, &SetupPage::pinRemovalRequested, this, &StationWindow::removePin);
     connect(m_setup, &SetupPage::learnFixtureRequested, this, &StationWindow::learnFixture);
     connect(&m_board, &RunBoard::resultAdded, this, &StationWindow::onResult);
-    connect(&m_board, &RunBoard::slotChanged, this, &StationWindow::refresh);
-    connect(&m_board, &RunBoard::blockedChanged, this, &StationWindow::refresh);
+    // A unit's change touches only what Retry failed may take.
+    connect(&m_board, &RunBoard::slotChanged, this, &StationWindow::refreshRetry);
+    connect(&m_board, &RunBoard::blockedChanged, this, &StationWindow::refreshRetry);
     retranslate();
     refresh();
 }
@@ -174,8 +175,7 @@ void StationWindow::refresh()
     const bool onSetup = m_pages->currentWidget() == m_setup;
     m_start->setEnabled(idle);
     m_stop->setEnabled(m_state == State::Running);
-    m_retry->setEnabled(m_state == State::Running && !m_board.isBlocked() &&
-                        !m_board.retryable().isEmpty());
+    refreshRetry();
     m_endLot->setEnabled(idle);
     m_showSetup->setEnabled(!onSetup);
     m_showRun->setEnabled(onSetup);
@@ -193,6 +193,12 @@ void StationWindow::refresh()
         m_runState->setText(tr("Stopping: the units under way end."));
         break;
     }
+}
+
+void StationWindow::refreshRetry()
+{
+    m_retry->setEnabled(m_state == State::Running && !m_board.isBlocked() &&
+                        !m_board.retryable().isEmpty());
 }
 
 bool StationWindow::authorize(const QString &why)
@@ -360,7 +366,6 @@ void StationWindow::onResult(const ResultLine &line)
         m_sound.play(Sound::Cue::Pass);
     else if (line.state == SlotState::Failed || line.state == SlotState::NotRecorded)
         m_sound.play(Sound::Cue::Fail);
-    refresh();
 }
 
 void StationWindow::closeEvent(QCloseEvent *event)

@@ -82,6 +82,7 @@ private:
     void buildActions();
     void retranslate();
     void refresh();
+    void refreshRetry();
     void start();
     void stop();
     void retry();
