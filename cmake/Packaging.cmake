@@ -9,7 +9,7 @@ set(VANTREL_PACKAGE_MAINTAINER "The Vantrel developers <vantrel@example.org>"
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-set(vantrel_programs vantrel vantrel-dongle)
+set(vantrel_programs vantrel vantrel-dongle vantrel-station)
 # The command-line companion may not be part of every tree yet.
 if(TARGET vantrel-set)
     list(APPEND vantrel_programs vantrel-set)
@@ -32,16 +32,20 @@ install(CODE "
     endif()")
 
 set(vantrel_data ${PROJECT_SOURCE_DIR}/data)
-install(FILES ${vantrel_data}/${VANTREL_APP_ID}.desktop
+install(FILES ${vantrel_data}/${VANTREL_APP_ID}.desktop ${vantrel_data}/${VANTREL_STATION_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${vantrel_data}/${VANTREL_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${vantrel_data}/vantrel.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
         RENAME ${VANTREL_APP_ID}.svg)
+install(FILES ${vantrel_data}/vantrel-station.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+        RENAME ${VANTREL_STATION_ID}.svg)
 foreach(size IN LISTS VANTREL_ICON_SIZES)
     set(theme_dir icons/hicolor/${size}x${size}/apps)
     install(FILES ${vantrel_data}/${theme_dir}/${VANTREL_APP_ID}.png
+                  ${vantrel_data}/${theme_dir}/${VANTREL_STATION_ID}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/${theme_dir})
 endforeach()
 
@@ -102,8 +106,10 @@ set(CPACK_PACKAGE_DESCRIPTION
     "the adapter sends back is shown in a log that can be saved to a file.\n"
     "\n"
     "The package also contains vantrel-set, which sends settings from the\n"
-    "command line, and vantrel-dongle, which plays the adapter on a\n"
-    "pseudo-terminal so that the tool can be tried without the hardware.")
+    "command line, vantrel-station, the window a production line configures\n"
+    "adapters with as they are plugged into its fixture, and vantrel-dongle,\n"
+    "which plays the adapter on a pseudo-terminal so that the tool can be\n"
+    "tried without the hardware.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_STRIP_FILES ON)
 # One package holding both the default install and the Debian-only files.
@@ -118,8 +124,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Library dependencies come from dpkg-shlibdeps, never by hand.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The window is laid out for Arial (Liberation Sans has its metrics) and its
-# tooltips are in Traditional Chinese.
+# The window is laid out for Arial (Liberation Sans has its metrics), its
+# tooltips are in Traditional Chinese and the station window speaks
+# Simplified Chinese too.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, fonts-wqy-microhei | fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 

@@ -2,23 +2,32 @@
 # without a console, and the checks that run under Wine (tests/windows).
 # scripts/windows/build.sh bundles them with Qt and makes the installer.
 
-set(VANTREL_ICO ${CMAKE_CURRENT_BINARY_DIR}/vantrel.ico)
-set(ico_sources)
-foreach(size 16 24 32 48 64 128 256)
-    list(APPEND ico_sources
-         ${PROJECT_SOURCE_DIR}/data/icons/hicolor/${size}x${size}/apps/${VANTREL_APP_ID}.png)
-endforeach()
-add_custom_command(
-    OUTPUT ${VANTREL_ICO}
-    COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/windows/make-ico.sh ${VANTREL_ICO} ${ico_sources}
-    DEPENDS ${PROJECT_SOURCE_DIR}/scripts/windows/make-ico.sh ${ico_sources}
-    COMMENT "Making the Windows icon from the PNGs")
-add_custom_target(vantrel_ico DEPENDS ${VANTREL_ICO})
+# vantrel_icon(out.ico app-id): the Windows icon from the PNGs of that id.
+function(vantrel_icon ico id)
+    set(sources)
+    foreach(size 16 24 32 48 64 128 256)
+        list(APPEND sources ${PROJECT_SOURCE_DIR}/data/icons/hicolor/${size}x${size}/apps/${id}.png)
+    endforeach()
+    add_custom_command(
+        OUTPUT ${ico}
+        COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/windows/make-ico.sh ${ico} ${sources}
+        DEPENDS ${PROJECT_SOURCE_DIR}/scripts/windows/make-ico.sh ${sources}
+        COMMENT "Making the Windows icon ${ico} from the PNGs")
+endfunction()
 
-# vantrel_version_resource(target "what it is")
+set(VANTREL_ICO ${CMAKE_CURRENT_BINARY_DIR}/vantrel.ico)
+set(VANTREL_STATION_ICO ${CMAKE_CURRENT_BINARY_DIR}/vantrel-station.ico)
+vantrel_icon(${VANTREL_ICO} ${VANTREL_APP_ID})
+vantrel_icon(${VANTREL_STATION_ICO} ${VANTREL_STATION_ID})
+add_custom_target(vantrel_ico DEPENDS ${VANTREL_ICO} ${VANTREL_STATION_ICO})
+
+# vantrel_version_resource(target "what it is" [icon.ico])
 function(vantrel_version_resource target description)
     set(VANTREL_RC_NAME ${target})
     set(VANTREL_RC_DESCRIPTION ${description})
+    if(ARGC GREATER 2)
+        set(VANTREL_ICO ${ARGV2})
+    endif()
     set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
     configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
     target_sources(${target} PRIVATE ${rc})
@@ -28,7 +37,9 @@ endfunction()
 
 vantrel_version_resource(vantrel "Vantrel: sets up the radio serial dongle")
 vantrel_version_resource(vantrel-set "vantrel-set: sets up the radio serial dongle from the command line")
-set_target_properties(vantrel PROPERTIES WIN32_EXECUTABLE ON)
+vantrel_version_resource(vantrel-station "Vantrel Station: configures dongles on a production line"
+                         ${VANTREL_STATION_ICO})
+set_target_properties(vantrel vantrel-station PROPERTIES WIN32_EXECUTABLE ON)
 
 if(TARGET Qt6::Test)
     add_subdirectory(tests/windows)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Starts the program as packaged, on a virtual display: the start-up notice
+# Starts the programs as packaged, on a virtual display: the start-up notice
 # must come up, Return must dismiss it, and the window must then show with
-# its icon. The package is unpacked into a scratch folder, not installed.
+# its icon; the station window must show with its own. The package is
+# unpacked into a scratch folder, not installed.
 #   smoke-deb.sh PACKAGE.deb
 set -euo pipefail
 
@@ -17,8 +18,10 @@ fi
 
 scratch=$(mktemp -d)
 program_pid=
+station_pid=
 cleanup() {
     [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
+    [ -n "$station_pid" ] && kill "$station_pid" 2>/dev/null || true
     rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -62,3 +65,20 @@ if [[ "$icon" != *"Icon ("*")"* ]]; then
 fi
 sizes=$(printf '%s\n' "$icon" | grep -o 'Icon ([0-9]* x [0-9]*)' | tr '\n' ' ')
 echo "ok: window icon, sizes $sizes"
+
+# The station window, in English, with settings of its own in the scratch
+# folder.
+printf '[window]\nlanguage=en\n' >"$scratch/station.ini"
+"$scratch/usr/bin/vantrel-station" --settings "$scratch/station.ini" >"$scratch/station.txt" 2>&1 &
+station_pid=$!
+if ! station=$(window_named "Vantrel Station"); then
+    echo "FAILED: no station window within 10 s; the program said:" >&2
+    cat "$scratch/station.txt" >&2
+    exit 1
+fi
+icon=$(xprop -id "$station" -notype _NET_WM_ICON)
+if [[ "$icon" != *"Icon ("*")"* ]]; then
+    echo "FAILED: the station window has no icon: $(echo "$icon" | head -n 1)" >&2
+    exit 1
+fi
+echo "ok: station window shown with its icon"

@@ -34,8 +34,11 @@ run | test | usb | asan | fuzz | package | windows) ;;
     ;;
 esac
 
-packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev libudev-dev
-          xvfb xauth fonts-liberation fonts-wqy-microhei)
+# qt6-l10n-tools' lrelease builds the station window's translations (for the
+# Windows build too), qt6-tools-dev names them to CMake; libasound2-dev is for
+# its pass and fail sounds.
+packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-l10n-tools
+          libasound2-dev libgl-dev libudev-dev xvfb xauth fonts-liberation fonts-wqy-microhei)
 # libFuzzer ships in clang's runtime package, which clang only recommends.
 if [ "$mode" = test ] || [ "$mode" = fuzz ]; then
     packages+=(clang-14 libclang-rt-14-dev)

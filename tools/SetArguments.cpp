@@ -1,8 +1,8 @@
 #include "tools/SetArguments.h"
 
-#include "station/DurableAppend.h"
+#include "station/ReportName.h"
+#include "station/SettingResolver.h"
 #include "tools/DeviceArguments.h"
-#include "tools/SettingResolver.h"
 
 #include <QCommandLineParser>
 
@@ -12,6 +12,9 @@ namespace SetArguments {
 namespace {
 
 using Action = Plan::Action;
+using ProfileSettings::Given;
+using ProfileSettings::Resolution;
+using ProfileSettings::resolveSettings;
 
 QString optionNamedTwice(const QCommandLineParser &parser)
 {
@@ -122,14 +125,14 @@ QString reportMismatch(const Plan &plan)
 {
     if (plan.reportPath.isEmpty())
         return {};
-    if (plan.reportPath.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)) {
+    switch (reportNameProblem(plan.reportPath, plan.profilePath)) {
+    case ReportNameProblem::None:
+        return {};
+    case ReportNameProblem::Json:
         return QStringLiteral("--report %1: a report is CSV, or JSON Lines (one record a line) "
                               "named .jsonl; rename it to .jsonl or .csv.")
             .arg(plan.reportPath);
-    }
-    // The same file however it is named: through a link, or by another path.
-    const std::optional<FileIdentity> report = fileIdentity(plan.reportPath);
-    if (!plan.profilePath.isEmpty() && report && report == fileIdentity(plan.profilePath)) {
+    case ReportNameProblem::IsProfile:
         return QStringLiteral("--report %1 is the profile; name another file.")
             .arg(plan.reportPath);
     }

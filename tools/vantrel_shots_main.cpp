@@ -1,12 +1,13 @@
-// vantrel-shots: renders the four pages of the real window into the PNG
-// pictures of the user guide, and fails when a picture came out blank or the
-// window raised a message it should not have.
+// vantrel-shots: renders the four pages of the real window and the station
+// window into the PNG pictures of the user guide, and fails when a picture
+// came out blank or the window raised a message it should not have.
 
 #include "app/Form1.h"
 #include "app/LogView.h"
 #include "app/MessageBoxes.h"
 #include "app/SaveDialog.h"
 #include "serial/PortCatalog.h"
+#include "tools/StationShots.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -117,7 +118,10 @@ void fail(const QString &message)
     return {};
 }
 
-[[nodiscard]] bool writePng(const QImage &image, const QString &path)
+} // namespace
+
+// Also the station window's pictures (StationShots.cpp) are written by it.
+bool writePng(const QImage &image, const QString &path)
 {
     QByteArray encoded;
     {
@@ -140,6 +144,8 @@ void fail(const QString &message)
     }
     return true;
 }
+
+namespace {
 
 // A control the pictures rely on is missing: say which rather than show a
 // page that silently lacks its example values.
@@ -238,8 +244,27 @@ template <typename T> [[nodiscard]] T *control(Form1 &window, const char *name)
     return parts.join(QStringLiteral(", "));
 }
 
-// The output folder of the command line, made if needed; empty on failure.
-std::optional<QDir> outputFolder(const QApplication &app)
+struct Options
+{
+    QDir folder;
+    QList<StationShot> stationShots;
+};
+
+// The station window's two pictures, in the language and type size asked.
+QList<StationShot> stationShots(const QCommandLineParser &parser)
+{
+    QList<StationShot> shots{{QStringLiteral("station-run.png")},
+                             {QStringLiteral("station-setup.png"), true}};
+    for (StationShot &shot : shots) {
+        shot.language = parser.value(QStringLiteral("station-language"));
+        shot.typePercent = parser.value(QStringLiteral("station-type")).toInt();
+    }
+    return shots;
+}
+
+// The output folder of the command line, made if needed, and the pictures
+// asked for; empty on failure.
+std::optional<Options> readOptions(const QApplication &app)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -248,6 +273,12 @@ std::optional<QDir> outputFolder(const QApplication &app)
     parser.addPositionalArgument(
         QStringLiteral("folder"),
         QStringLiteral("Where to write the pictures (created if needed)."));
+    parser.addOption({QStringLiteral("station-language"),
+                      QStringLiteral("The station window's language: en or zh_CN [en]."),
+                      QStringLiteral("LANGUAGE"), QStringLiteral("en")});
+    parser.addOption({QStringLiteral("station-type"),
+                      QStringLiteral("The station window's type size in percent [100]."),
+                      QStringLiteral("PERCENT"), QStringLiteral("100")});
     parser.process(app);
     if (parser.positionalArguments().size() != 1) {
         fail(QStringLiteral("give one output folder, e.g. docs/images"));
@@ -258,7 +289,7 @@ std::optional<QDir> outputFolder(const QApplication &app)
         fail(QStringLiteral("cannot create %1").arg(folder.path()));
         return std::nullopt;
     }
-    return folder;
+    return Options{folder, stationShots(parser)};
 }
 
 } // namespace
@@ -275,8 +306,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("vantrel-shots"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(QApplication::style()->standardPalette());
-    const std::optional<QDir> folder = outputFolder(app);
-    if (!folder)
+    const std::optional<Options> options = readOptions(app);
+    if (!options)
         return EXIT_FAILURE;
 
     SilentBoxes boxes;
@@ -303,15 +334,19 @@ int main(int argc, char *argv[])
     // Grab once the window has been laid out and shown by the event loop.
     // Nothing is written unless every page is usable and no message came:
     // a failed run leaves the pictures as they were.
-    QTimer::singleShot(0, &window, [&window, &boxes, &folder] {
+    QTimer::singleShot(0, &window, [&window, &boxes, &options] {
         const QList<QImage> images = shoot(window);
         if (!boxes.shown.isEmpty()) {
             fail(QStringLiteral("the window showed a message: %1").arg(describe(boxes.shown)));
             QCoreApplication::exit(EXIT_FAILURE);
             return;
         }
-        const bool ok = !images.isEmpty() && writeAll(images, *folder);
-        QCoreApplication::exit(ok ? EXIT_SUCCESS : EXIT_FAILURE);
+        if (images.isEmpty() || !writeAll(images, options->folder)) {
+            QCoreApplication::exit(EXIT_FAILURE);
+            return;
+        }
+        shootStation(options->folder, options->stationShots,
+                     [](bool ok) { QCoreApplication::exit(ok ? EXIT_SUCCESS : EXIT_FAILURE); });
     });
     return QApplication::exec();
 }

@@ -44,6 +44,8 @@ Section "Vantrel"
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\uninstall.exe"
     CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\vantrel.exe" "" "$INSTDIR\vantrel.exe" 0
+    CreateShortCut "$SMPROGRAMS\${PRODUCT} Station.lnk" "$INSTDIR\vantrel-station.exe" "" \
+        "$INSTDIR\vantrel-station.exe" 0
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -59,6 +61,7 @@ SectionEnd
 Section "Uninstall"
     SetShellVarContext all
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+    Delete "$SMPROGRAMS\${PRODUCT} Station.lnk"
     !include "${UNINSTALL_FILES}"
     Delete "$INSTDIR\uninstall.exe"
     ; Only if empty: files the operator put there stay.

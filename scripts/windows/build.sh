@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Cross-builds vantrel.exe and vantrel-set.exe with the Windows Qt (built
+# Cross-builds vantrel.exe, vantrel-set.exe and vantrel-station.exe with the
+# Windows Qt (built
 # once into a cache by qt.sh), bundles them with the DLLs they need, checks
 # that nothing else outside Windows itself is imported, and makes the NSIS
 # installer and a portable zip in build-win/.
@@ -28,8 +29,10 @@ stage=$out/stage/Vantrel
 rm -rf "$out/stage"
 mkdir -p "$stage/platforms" "$stage/styles"
 # qt_standard_project_setup() puts the programs in the build folder's top.
-cp "$out/cmake/vantrel.exe" "$out/cmake/vantrel-set.exe" "$stage/"
-cp "$qt"/bin/Qt6Core.dll "$qt"/bin/Qt6Gui.dll "$qt"/bin/Qt6Widgets.dll "$stage/"
+cp "$out/cmake/vantrel.exe" "$out/cmake/vantrel-set.exe" "$out/cmake/vantrel-station.exe" "$stage/"
+# Qt6Network only for the station window's PIN hash (QPasswordDigestor).
+cp "$qt"/bin/Qt6Core.dll "$qt"/bin/Qt6Gui.dll "$qt"/bin/Qt6Widgets.dll "$qt"/bin/Qt6Network.dll \
+    "$stage/"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
 for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
@@ -40,9 +43,10 @@ done
 "$cross-strip" --strip-unneeded "$stage"/*.exe "$stage"/*.dll "$stage"/*/*.dll
 
 # Every import must be bundled or part of Windows.
-system_dlls=' advapi32 authz bcrypt comctl32 comdlg32 crypt32 d3d11 d3d12 d3d9 dwmapi dwrite dxgi
-  gdi32 imm32 kernel32 mpr msvcrt netapi32 ntdll ole32 oleaut32 setupapi shcore shell32 shlwapi
-  user32 userenv uxtheme version winmm winspool.drv ws2_32 wtsapi32 '
+# (dnsapi, iphlpapi, secur32 and winhttp for Qt6Network.dll.)
+system_dlls=' advapi32 authz bcrypt comctl32 comdlg32 crypt32 d3d11 d3d12 d3d9 dnsapi dwmapi dwrite
+  dxgi gdi32 imm32 iphlpapi kernel32 mpr msvcrt netapi32 ntdll ole32 oleaut32 secur32 setupapi
+  shcore shell32 shlwapi user32 userenv uxtheme version winhttp winmm winspool.drv ws2_32 wtsapi32 '
 system_dlls=" $(echo $system_dlls) "
 bundled=" $(cd "$stage" && find . -iname '*.dll' -printf '%f\n' | tr 'A-Z' 'a-z' | sed 's/\.dll$//' | tr '\n' ' ') "
 status=0

@@ -3,7 +3,8 @@
 #   wine-test.sh LINUX_BUILD_DIR [WINDOWS_BUILD_DIR]
 # installs the installer silently into a fresh Wine prefix, runs the serial
 # backend's test over a pseudo-terminal, drives the installed vantrel.exe
-# (start-up notice, window, Auto Scan, General Setting OK and Fail), runs the
+# (start-up notice, window, Auto Scan, General Setting OK and Fail) and
+# vantrel-station.exe (window, language, supervisor PIN), runs the
 # installed vantrel-set.exe (a port another process holds is busy), then its
 # station as COM ports come and go and as it is stopped, and uninstalls.
 # Needs scripts/windows/build.sh to have run. Nothing here is judged by time:
@@ -133,17 +134,19 @@ stage() { echo "---- $*"; }
 stage "Silent install"
 win "$(winpath "$installer")" /S
 programs="$WINEPREFIX/drive_c/Program Files/Vantrel"
-for f in vantrel.exe vantrel-set.exe uninstall.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll \
-    platforms/qwindows.dll styles/qwindowsvistastyle.dll libstdc++-6.dll libgcc_s_seh-1.dll \
+for f in vantrel.exe vantrel-set.exe vantrel-station.exe uninstall.exe Qt6Core.dll Qt6Gui.dll \
+    Qt6Widgets.dll Qt6Network.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll libstdc++-6.dll libgcc_s_seh-1.dll \
     libwinpthread-1.dll; do
     [ -f "$programs/$f" ] || fail "not installed: $f"
 done
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Vantrel.lnk"
 [ -f "$shortcut" ] || fail "no Start-menu entry"
+station_shortcut="$(dirname "$shortcut")/Vantrel Station.lnk"
+[ -f "$station_shortcut" ] || fail "no Start-menu entry for the station window"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vantrel'
 wine reg query "$key" /v DisplayVersion 2>/dev/null | tr -d '\r' | grep -q "$version" ||
     fail "no uninstall entry for version $version"
-echo "installed: $(cd "$programs" && find . -type f | wc -l) files, Start-menu entry, uninstall entry"
+echo "installed: $(cd "$programs" && find . -type f | wc -l) files, Start-menu entries, uninstall entry"
 
 stage "Serial backend over a pseudo-terminal (win_serial_port_test)"
 cp "$out/cmake/win_serial_port_test.exe" "$out/stage/Vantrel/"*.dll "$qt/bin/Qt6Test.dll" \
@@ -193,6 +196,26 @@ grep -q '^<- General: ' "$work/dongle.log" || fail "the emulator decoded no Gene
 grep -q '^-> 55 AA' "$work/dongle.log" || fail "the emulator did not answer"
 grep -q '^<- General: ' "$work/silent.log" || fail "the silent emulator got no General frame"
 echo "emulator: $(grep -m1 '^<- General: ' "$work/dongle.log")"
+
+stage "The installed vantrel-station.exe: window, language, supervisor PIN"
+mkdir -p "$programs/generic" "$work/station-probe"
+cp "$out/cmake/tests/windows/vantrelstationprobe.dll" "$programs/generic/"
+# Settings of its own, in English and quiet.
+printf '[window]\nlanguage=en\nsound=false\n' >"$work/station.ini"
+status=0
+win "$programs/vantrel-station.exe" --settings "$(winpath "$work/station.ini")" \
+    -platform offscreen -platformpluginpath "$(winpath "$work/platforms")" \
+    -plugin "vantrelstationprobe:$(winpath "$work/station-probe")" >"$work/station-window.log" 2>&1 ||
+    status=$?
+rm -rf "$programs/generic"
+cat "$work/station-probe/station-probe-report.txt" 2>/dev/null ||
+    fail "the station probe wrote no report (exit $status)"
+[ "$status" -eq 0 ] ||
+    fail "vantrel-station.exe under the probe: $status failed checks (see above and $work/station-window.log)"
+grep -q 'pbkdf2-sha256\$20000\$[0-9a-f]\{32\}\$[0-9a-f]\{64\}' "$work/station.ini" ||
+    fail "no salted PIN hash in the station window's settings ($work/station.ini)"
+grep -qx '[^=]*=2468' "$work/station.ini" && fail "the PIN itself is in the settings"
+echo "station window: PIN kept as its PBKDF2 hash"
 
 stage "vantrel-set.exe"
 settings=(--channel 5 --master 1,2,3 --receive-timeout 1000)
@@ -342,6 +365,7 @@ win "$programs/uninstall.exe" /S
 # The uninstaller runs from a copy of itself and returns at once.
 wait_for 120 "the uninstaller to finish" test ! -e "$programs"
 wait_for 30 "the Start-menu entry to go" test ! -e "$shortcut"
+wait_for 30 "the station's Start-menu entry to go" test ! -e "$station_shortcut"
 wine reg query "$key" >/dev/null 2>&1 && fail "the uninstall entry is still there"
-echo "uninstalled: no folder, no Start-menu entry, no uninstall entry"
+echo "uninstalled: no folder, no Start-menu entries, no uninstall entry"
 echo "Windows checks under Wine passed"

@@ -1,14 +1,14 @@
-#include "tools/SettingResolver.h"
+#include "station/SettingResolver.h"
 
 #include "protocol/ByteText.h"
+#include "station/SettingOptions.h"
 #include "station/SettingProfile.h"
-#include "tools/SetOptions.h"
 
 #include <QStringList>
 
 #include <array>
 
-namespace SetArguments {
+namespace ProfileSettings {
 namespace {
 
 // What an ID box holds until the operator types into it.
@@ -158,4 +158,4 @@ Resolution resolveSettings(const QString &profilePath, const QHash<QString, Give
     return {Resolved{framesOf(settled), SettingProfile::text(settled.resolved)}, {}};
 }
 
-} // namespace SetArguments
+} // namespace ProfileSettings

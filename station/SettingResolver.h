@@ -12,7 +12,7 @@
 // The settings of a call: a profile's lines, overridden by the options given
 // on the command line, checked by the window's rules and turned into the
 // frames the window would send.
-namespace SetArguments {
+namespace ProfileSettings {
 
 // One setting as given: on the command line or on a line of the profile.
 struct Given
@@ -38,4 +38,4 @@ struct Resolution
 [[nodiscard]] Resolution resolveSettings(const QString &profilePath,
                                          const QHash<QString, Given> &overrides);
 
-} // namespace SetArguments
+} // namespace ProfileSettings
