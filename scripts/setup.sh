@@ -34,8 +34,13 @@ run | test | usb | asan | fuzz | package | windows) ;;
     ;;
 esac
 
-packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev libudev-dev
+packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev libudev-dev libpq-dev
           xvfb xauth fonts-liberation fonts-wqy-microhei)
+# The record store's tests start a PostgreSQL server of their own (initdb,
+# pg_ctl); so does the Windows stage, for vantrel-set.exe over TCP.
+if [ "$mode" = test ]; then
+    packages+=(postgresql-15)
+fi
 # libFuzzer ships in clang's runtime package, which clang only recommends.
 if [ "$mode" = test ] || [ "$mode" = fuzz ]; then
     packages+=(clang-14 libclang-rt-14-dev)
@@ -59,10 +64,11 @@ if [ "$mode" = test ]; then
     packages+=(libxcb1-dev libxcb-xtest0-dev)
 fi
 # The Windows build: the cross compiler with posix threads (Qt needs them),
-# the source of Debian's Qt and what builds it, NSIS; Wine runs the checks.
+# the source of Debian's Qt and PostgreSQL's (libpq) and what builds them,
+# NSIS; Wine runs the checks.
 if [ "$mode" = test ] || [ "$mode" = windows ]; then
     packages+=(g++-mingw-w64-x86-64-posix qt6-base-dev-tools dpkg-dev xz-utils ninja-build
-               nsis zip wine wine64)
+               nsis zip wine wine64 make)
 fi
 missing=()
 for p in "${packages[@]}"; do
