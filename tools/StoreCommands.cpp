@@ -160,6 +160,7 @@ int StoreCommands::run(const SetArguments::Plan &plan, const Console &console)
         const Outcome opened = StoreSchema::open(db, plan.store, StoreSchema::Use::Forward);
         if (!opened.ok() && opened.failure != PgConnection::Failure::Unreachable)
             return statusOf(opened, console, plan.store);
+        db.close();
         return forward(plan, console);
     }
     PgConnection db;

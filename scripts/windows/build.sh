@@ -11,6 +11,7 @@ out=${VANTREL_WIN_BUILD_DIR:-$here/build-win}
 jobs=${VANTREL_JOBS:-$(nproc)}
 
 qt=$(bash "$here/scripts/windows/qt.sh")
+libpq=$(bash "$here/scripts/windows/libpq.sh")
 version=$(sed -n 's/^project(Vantrel VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt")
 cross=x86_64-w64-mingw32
 
@@ -20,7 +21,8 @@ echo "Cross-building Vantrel $version with the Windows Qt in $qt"
 cmake -S "$here" -B "$out/cmake" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DVANTREL_WERROR=ON
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DVANTREL_WERROR=ON \
+    -DVANTREL_WIN_LIBPQ="$libpq"
 cmake --build "$out/cmake" --parallel "$jobs"
 
 # The bundle: what windeployqt would gather for this program.
@@ -32,6 +34,9 @@ cp "$out/cmake/vantrel.exe" "$out/cmake/vantrel-set.exe" "$stage/"
 cp "$qt"/bin/Qt6Core.dll "$qt"/bin/Qt6Gui.dll "$qt"/bin/Qt6Widgets.dll "$stage/"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
+# PostgreSQL's client library for --store, with its licence.
+cp "$libpq/bin/libpq.dll" "$stage/"
+cp "$libpq/COPYRIGHT" "$stage/libpq-COPYRIGHT.txt"
 for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
     path=$("$cross-g++-posix" -print-file-name="$dll")
     [ -f "$path" ] || { echo "$dll not found" >&2; exit 1; }
@@ -42,7 +47,7 @@ done
 # Every import must be bundled or part of Windows.
 system_dlls=' advapi32 authz bcrypt comctl32 comdlg32 crypt32 d3d11 d3d12 d3d9 dwmapi dwrite dxgi
   gdi32 imm32 kernel32 mpr msvcrt netapi32 ntdll ole32 oleaut32 setupapi shcore shell32 shlwapi
-  user32 userenv uxtheme version winmm winspool.drv ws2_32 wtsapi32 '
+  secur32 user32 userenv uxtheme version winmm winspool.drv ws2_32 wtsapi32 '
 system_dlls=" $(echo $system_dlls) "
 bundled=" $(cd "$stage" && find . -iname '*.dll' -printf '%f\n' | tr 'A-Z' 'a-z' | sed 's/\.dll$//' | tr '\n' ' ') "
 status=0
