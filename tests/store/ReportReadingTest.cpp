@@ -75,14 +75,16 @@ void ReportReadingTest::progressFollowsTheFile_data()
     QTest::addColumn<QByteArray>("after"); // the report when the forwarder starts again
     QTest::addColumn<qint64>("expected");  // where it goes on
 
-    const QByteArray saved = "header\nrecord 1 of run A\nrecord 2 of run A\n";
+    // Record 1 is longer than the head the progress names.
+    const QByteArray saved =
+        "header\nrecord 1 of run A " + QByteArray(600, 'x') + "\nrecord 2 of run A\n";
     const qint64 at = qint64(saved.indexOf("record 2"));
     QTest::newRow("the same file, grown") << saved + "record 3 of run A\n" << at;
     QTest::newRow("the same file, unchanged") << saved << at;
     QTest::newRow("a new file, longer")
-        << QByteArray("header\nrecord 1 of run B\nrecord 2 of run B\n") << qint64(0);
+        << "header\nrecord 1 of run B " + saved.mid(25) << qint64(0);
     QTest::newRow("cut back") << saved.left(at - 5) << qint64(0);
-    QTest::newRow("a record cut and rewritten") << saved.left(at - 3) + "xyz\n" << qint64(0);
+    QTest::newRow("its line end gone") << saved.left(at - 1) + saved.mid(at) << qint64(0);
 }
 
 void ReportReadingTest::progressFollowsTheFile()
@@ -91,7 +93,8 @@ void ReportReadingTest::progressFollowsTheFile()
     QFETCH(qint64, expected);
     QTemporaryDir dir;
     const QString report = dir.filePath("units.csv");
-    const QByteArray saved = "header\nrecord 1 of run A\nrecord 2 of run A\n";
+    const QByteArray saved =
+        "header\nrecord 1 of run A " + QByteArray(600, 'x') + "\nrecord 2 of run A\n";
     const auto write = [&report](const QByteArray &bytes) {
         QFile file(report);
         return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) >= 0;
