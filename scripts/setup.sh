@@ -68,7 +68,7 @@ fi
 # NSIS; Wine runs the checks.
 if [ "$mode" = test ] || [ "$mode" = windows ]; then
     packages+=(g++-mingw-w64-x86-64-posix qt6-base-dev-tools dpkg-dev xz-utils ninja-build
-               nsis zip wine wine64 make)
+               nsis zip wine wine64)
 fi
 missing=()
 for p in "${packages[@]}"; do
