@@ -138,6 +138,7 @@ asan_tests() {
         export QT_QPA_PLATFORM=offscreen
         export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:strict_string_checks=1:log_path=$reports/asan"
         export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$reports/ubsan"
+        export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0"
         ctest -LE usb --output-on-failure --timeout 300
     ) || status=$?
     if [ -n "$(ls -A "$reports")" ]; then
