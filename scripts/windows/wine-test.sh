@@ -329,6 +329,7 @@ pg_bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n1 || tru
 if [ -z "$pg_bin" ] || [ ! -x "$pg_bin/initdb" ]; then
     echo "skipped: no PostgreSQL server programs (Debian: postgresql-15)"
 else
+    store_started=$SECONDS
     pg_dir=$work/pg
     mkdir -p "$pg_dir"
     as_pg=()
@@ -363,7 +364,8 @@ else
     [ "$stored" -eq "$records" ] || fail "$stored records in the store, $records in the report"
     grep -q ': 0 records sent, 0 waiting' "$work/forward-again.out" ||
         fail "the second --forward sent records again"
-    echo "store: $stored records over TCP from Windows, each once; the second run sent none"
+    echo "store: $stored records over TCP from Windows, each once; the second run sent none" \
+        "($((SECONDS - store_started)) s with the server's start)"
     "${pg_stop[@]}" >/dev/null
     pg_stop=()
 fi
