@@ -18,6 +18,7 @@ constexpr int kLongestPauseMs = 30000;
 // A missed file notice (a network folder, a replaced file) still gets seen.
 constexpr int kPollMs = 1000;
 constexpr int kMostUnreadableTold = 20;
+constexpr int kSliceMs = 200;
 
 } // namespace
 
@@ -66,9 +67,16 @@ void ForwardWorker::pump()
         return;
     watch();
     bool stuck = !refill();
+    // A long backlog goes in slices, so that finish() and a stop are heard
+    // between them.
+    const QDeadlineTimer slice(kSliceMs);
     while (!stuck && !m_queue.isEmpty()) {
         if (m_deadline && m_deadline->hasExpired())
             break;
+        if (slice.hasExpired()) {
+            QMetaObject::invokeMethod(this, &ForwardWorker::pump, Qt::QueuedConnection);
+            return;
+        }
         stuck = !connectIfDue() || !sendBatch() || !refill();
     }
     endIfDone(stuck);
