@@ -36,9 +36,15 @@ esac
 
 # qt6-l10n-tools' lrelease builds the station window's translations (for the
 # Windows build too), qt6-tools-dev names them to CMake; libasound2-dev is for
-# its pass and fail sounds.
+# its pass and fail sounds; libpq-dev for the record store.
 packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-l10n-tools
-          libasound2-dev libgl-dev libudev-dev xvfb xauth fonts-liberation fonts-wqy-microhei)
+          libasound2-dev libgl-dev libudev-dev libpq-dev xvfb xauth fonts-liberation
+          fonts-wqy-microhei)
+# The record store's tests start a PostgreSQL server of their own (initdb,
+# pg_ctl); so does the Windows stage, for vantrel-set.exe over TCP.
+if [ "$mode" = test ]; then
+    packages+=(postgresql-15)
+fi
 # libFuzzer ships in clang's runtime package, which clang only recommends.
 if [ "$mode" = test ] || [ "$mode" = fuzz ]; then
     packages+=(clang-14 libclang-rt-14-dev)
@@ -62,7 +68,8 @@ if [ "$mode" = test ]; then
     packages+=(libxcb1-dev libxcb-xtest0-dev)
 fi
 # The Windows build: the cross compiler with posix threads (Qt needs them),
-# the source of Debian's Qt and what builds it, NSIS; Wine runs the checks.
+# the source of Debian's Qt and PostgreSQL's (libpq) and what builds them,
+# NSIS; Wine runs the checks.
 if [ "$mode" = test ] || [ "$mode" = windows ]; then
     packages+=(g++-mingw-w64-x86-64-posix qt6-base-dev-tools dpkg-dev xz-utils ninja-build
                nsis zip wine wine64)
@@ -135,6 +142,7 @@ asan_tests() {
         export QT_QPA_PLATFORM=offscreen
         export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:strict_string_checks=1:log_path=$reports/asan"
         export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$reports/ubsan"
+        export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0"
         ctest -LE usb --output-on-failure --timeout 300
     ) || status=$?
     if [ -n "$(ls -A "$reports")" ]; then

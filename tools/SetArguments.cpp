@@ -2,6 +2,8 @@
 
 #include "station/ReportName.h"
 #include "station/SettingResolver.h"
+#include "store/PgConnection.h"
+#include "store/RecordStore.h"
 #include "tools/DeviceArguments.h"
 
 #include <QCommandLineParser>
@@ -139,6 +141,69 @@ QString reportMismatch(const Plan &plan)
     return {};
 }
 
+bool isStoreAction(Action action)
+{
+    return action == Action::Forward || action == Action::Find || action == Action::LotSummary ||
+           action == Action::StoreSetup;
+}
+
+// --find's first condition and the arguments after it.
+QString readConditions(const QStringList &given, Plan &plan)
+{
+    for (const QString &condition : given) {
+        const qsizetype equals = condition.indexOf(QLatin1Char('='));
+        const QString key = condition.left(equals);
+        const QString value = equals < 0 ? QString() : condition.mid(equals + 1);
+        if (equals < 0) {
+            return QStringLiteral("--find takes KEY=VALUE conditions (lot=WO-1187), not \"%1\".")
+                .arg(condition);
+        }
+        if (const QString why = RecordStore::conditionProblem(key, value); !why.isEmpty())
+            return why;
+        plan.find.append({key, value});
+    }
+    return {};
+}
+
+// The store's own commands, and --store beside a run.
+QString readStoreOptions(const QCommandLineParser &parser, Plan &plan)
+{
+    plan.store = parser.value(QStringLiteral("store"));
+    plan.forwardPath = parser.value(QStringLiteral("forward"));
+    plan.summaryLot = parser.value(QStringLiteral("lot-summary"));
+    const QString format = parser.value(QStringLiteral("format"));
+    plan.findJson = format == QLatin1String("jsonl");
+    const QList<std::pair<const char *, Action>> actions{{"forward", Action::Forward},
+                                                         {"find", Action::Find},
+                                                         {"lot-summary", Action::LotSummary},
+                                                         {"store-setup", Action::StoreSetup}};
+    for (const auto &[name, action] : actions) {
+        if (parser.isSet(QLatin1String(name)))
+            plan.action = action;
+    }
+    if (!format.isEmpty() &&
+        (plan.action != Action::Find || (format != QLatin1String("csv") && !plan.findJson)))
+        return QStringLiteral("--format is csv or jsonl, for --find.");
+    if (isStoreAction(plan.action) && plan.store.isEmpty())
+        return QStringLiteral("Name the store with --store CONNINFO.");
+    if (!plan.store.isEmpty()) {
+        if (const QString why = PgConnection::settingsProblem(plan.store); !why.isEmpty())
+            return why;
+    }
+    if (plan.action == Action::Find) {
+        return readConditions(
+            QStringList{parser.value(QStringLiteral("find"))} + parser.positionalArguments(), plan);
+    }
+    if (isStoreAction(plan.action) && !parser.positionalArguments().isEmpty()) {
+        return QStringLiteral("\"%1\" does not belong to a store command.")
+            .arg(parser.positionalArguments().constFirst());
+    }
+    if (!plan.store.isEmpty() &&
+        (plan.action == Action::DryRun || plan.action == Action::SaveProfile))
+        return QStringLiteral("--store sends records of units configured; this run sends none.");
+    return {};
+}
+
 } // namespace
 
 Parsed parse(const QStringList &arguments)
@@ -157,6 +222,13 @@ Parsed parse(const QStringList &arguments)
     if (const QString twice = optionNamedTwice(parser); !twice.isEmpty())
         return refuse(twice);
 
+    // The store's own commands send no setting.
+    for (const char *command : {"forward", "find", "lot-summary", "store-setup"}) {
+        if (parser.isSet(QLatin1String(command))) {
+            const QString why = readStoreOptions(parser, plan);
+            return why.isEmpty() ? Parsed{plan, {}} : refuse(why);
+        }
+    }
     // The profile first; an option on the command line overrides its line.
     plan.profilePath = parser.value(QStringLiteral("profile"));
     const Resolution settings = resolveSettings(plan.profilePath, settingOptions(parser));
@@ -166,6 +238,8 @@ Parsed parse(const QStringList &arguments)
     plan.settingsText = settings.resolved->settingsText;
 
     if (const QString why = readRunOptions(parser, plan); !why.isEmpty())
+        return refuse(why);
+    if (const QString why = readStoreOptions(parser, plan); !why.isEmpty())
         return refuse(why);
     if (const QString why = modeMismatch(parser, plan); !why.isEmpty())
         return refuse(why);

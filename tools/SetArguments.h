@@ -23,10 +23,20 @@ struct Plan : RunPlan
         SaveProfile,
         Watch,
         Help,
-        Version
+        Version,
+        Forward,
+        Find,
+        LotSummary,
+        StoreSetup
     };
     Action action = Action::Send;
     QString saveProfilePath; // --save-profile
+
+    QString store;                       // --store, a libpq conninfo
+    QString forwardPath;                 // --forward
+    QList<QPair<QString, QString>> find; // --find and the conditions after it
+    bool findJson = false;               // --format jsonl
+    QString summaryLot;                  // --lot-summary
 };
 
 // A plan, or the reason the command line is refused (exit status 2).

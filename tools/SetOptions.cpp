@@ -46,6 +46,26 @@ const RunOption kRunOptions[] = {
      "With --watch: every serial device that appears, whatever it is."},
     {"settle-ms", nullptr, "N", "With --watch: wait N ms after a device appears before sending",
      kDefaultSettleMs},
+    {"store", nullptr, "CONNINFO",
+     "Send every record on to a PostgreSQL database too: a libpq connection string "
+     "(\"host=db.line dbname=line user=station\") or a postgresql:// URI, without a password "
+     "(it comes from ~/.pgpass, PGPASSFILE, a service file or PGPASSWORD). The report stays the "
+     "truth: records are written to it first and sent on from it, in order; a database that is "
+     "away never stops the line, and what waits follows later. Without --report they go to a "
+     "report in the user's data folder, named at start."},
+    {"forward", nullptr, "REPORT",
+     "With --store: send the records of REPORT that the store lacks, and end (exit status 0 "
+     "when all are there, 5 when some wait)."},
+    {"find", nullptr, "KEY=VALUE",
+     "With --store: print the store's records where lot=, serial=, run=, station= or since= "
+     "holds; more KEY=VALUE arguments may follow, all must hold."},
+    {"format", nullptr, "FORMAT", "With --find: csv (the report's CSV) or jsonl [csv]."},
+    {"lot-summary", nullptr, "LOT",
+     "With --store: the lot's units, yield, units whose latest result is not ok, and its "
+     "stations."},
+    {"store-setup", nullptr, nullptr,
+     "With --store: make the store's tables, or bring them to this version, and end (for the "
+     "database's owner; the stations' user then needs INSERT and SELECT only)."},
     {"help", "h", nullptr, "Print this help."},
     {"version", nullptr, nullptr, "Print the version."},
 };

@@ -9,6 +9,7 @@
 #include "station/StopSource.h"
 #include "station/UnitExchange.h"
 #include "tools/SetArguments.h"
+#include "tools/StoreCommands.h"
 
 #include <Version.h>
 
@@ -38,7 +39,7 @@ int sendToOne(const SetArguments::Plan &plan)
 
 // Every device at once; ends with the worst status when the last one ended.
 // A stop request lets the units under way end, so each still gets its record.
-int sendToMany(const SetArguments::Plan &plan)
+int sendToMany(const SetArguments::Plan &plan, StoreSession &store)
 {
     ProductionRun run(plan, ProductionRun::Kind::Batch, kConsole);
     if (!run.begin())
@@ -50,22 +51,23 @@ int sendToMany(const SetArguments::Plan &plan)
             QStringLiteral("stopping once the %1 unit(s) under way ended.").arg(run.running()));
     });
     bool allStarted = false;
-    QObject::connect(&run, &ProductionRun::unitEnded, qApp, [&run, &stopSource, &allStarted] {
-        if (!allStarted || run.running() > 0)
-            return;
-        stopSource.release();
-        QCoreApplication::exit(run.exitCode());
-    });
+    QObject::connect(&run, &ProductionRun::unitEnded, qApp,
+                     [&run, &stopSource, &allStarted, &store] {
+                         if (!allStarted || run.running() > 0)
+                             return;
+                         stopSource.release();
+                         store.end(run.exitCode());
+                     });
     for (const PortEntry &device : describedDevices(plan.devices, !plan.reportPath.isEmpty()))
         run.configure(device);
     allStarted = true;
     // Every unit may have ended already: none could be recorded.
     if (run.running() == 0)
-        return run.exitCode();
+        store.end(run.exitCode());
     return QCoreApplication::exec();
 }
 
-int watch(const SetArguments::Plan &plan)
+int watch(const SetArguments::Plan &plan, StoreSession &store)
 {
     DeviceSources sources = systemDeviceSources();
     if (sources.empty()) {
@@ -77,9 +79,9 @@ int watch(const SetArguments::Plan &plan)
     StopSource stopSource;
     warnIfDeaf(stopSource);
     QObject::connect(&stopSource, &StopSource::received, &station, &Station::stop);
-    QObject::connect(&station, &Station::finished, qApp, [&stopSource](int exitCode) {
+    QObject::connect(&station, &Station::finished, qApp, [&stopSource, &store](int exitCode) {
         stopSource.release();
-        QCoreApplication::exit(exitCode);
+        store.end(exitCode);
     });
     station.start();
     return QCoreApplication::exec();
@@ -109,7 +111,7 @@ int main(int argc, char *argv[])
         kConsole.complain(QStringLiteral("%1\nTry 'vantrel-set --help'.").arg(parsed.error));
         return ExitStatus::kUsageError;
     }
-    const SetArguments::Plan &plan = *parsed.plan;
+    SetArguments::Plan plan = *parsed.plan;
     using Action = SetArguments::Plan::Action;
     switch (plan.action) {
     case Action::Help:
@@ -124,13 +126,22 @@ int main(int argc, char *argv[])
         return ExitStatus::kAcknowledged;
     case Action::SaveProfile:
         return saveProfile(plan);
+    case Action::Forward:
+    case Action::Find:
+    case Action::LotSummary:
+    case Action::StoreSetup:
+        return StoreCommands::run(plan, kConsole);
     case Action::Watch:
-        return watch(plan);
     case Action::Send:
         break;
     }
+    StoreSession store(kConsole);
+    if (const std::optional<int> refused = store.begin(plan))
+        return *refused;
+    if (plan.action == Action::Watch)
+        return watch(plan, store);
     // One device without a report: a line per frame, as always.
     if (plan.devices.size() == 1 && plan.reportPath.isEmpty())
         return sendToOne(plan);
-    return sendToMany(plan);
+    return sendToMany(plan, store);
 }

@@ -12,6 +12,7 @@ out=${VANTREL_WIN_BUILD_DIR:-$here/build-win}
 jobs=${VANTREL_JOBS:-$(nproc)}
 
 qt=$(bash "$here/scripts/windows/qt.sh")
+libpq=$(bash "$here/scripts/windows/libpq.sh")
 version=$(sed -n 's/^project(Vantrel VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt")
 cross=x86_64-w64-mingw32
 
@@ -21,7 +22,8 @@ echo "Cross-building Vantrel $version with the Windows Qt in $qt"
 cmake -S "$here" -B "$out/cmake" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DVANTREL_WERROR=ON
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DVANTREL_WERROR=ON \
+    -DVANTREL_WIN_LIBPQ="$libpq"
 cmake --build "$out/cmake" --parallel "$jobs"
 
 # The bundle: what windeployqt would gather for this program.
@@ -35,6 +37,9 @@ cp "$qt"/bin/Qt6Core.dll "$qt"/bin/Qt6Gui.dll "$qt"/bin/Qt6Widgets.dll "$qt"/bin
     "$stage/"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
+# PostgreSQL's client library for --store, with its licence.
+cp "$libpq/bin/libpq.dll" "$stage/"
+cp "$libpq/COPYRIGHT" "$stage/libpq-COPYRIGHT.txt"
 for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
     path=$("$cross-g++-posix" -print-file-name="$dll")
     [ -f "$path" ] || { echo "$dll not found" >&2; exit 1; }

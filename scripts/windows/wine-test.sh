@@ -32,7 +32,9 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
 pids=()
 mounts=()
+pg_stop=()
 cleanup() {
+    [ ${#pg_stop[@]} -eq 0 ] || "${pg_stop[@]}" >/dev/null 2>&1 || true
     wineserver -k 2>/dev/null || true
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     for dir in "${mounts[@]}"; do umount -l "$dir" 2>/dev/null || true; done
@@ -135,8 +137,8 @@ stage "Silent install"
 win "$(winpath "$installer")" /S
 programs="$WINEPREFIX/drive_c/Program Files/Vantrel"
 for f in vantrel.exe vantrel-set.exe vantrel-station.exe uninstall.exe Qt6Core.dll Qt6Gui.dll \
-    Qt6Widgets.dll Qt6Network.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll libstdc++-6.dll libgcc_s_seh-1.dll \
-    libwinpthread-1.dll; do
+    Qt6Widgets.dll Qt6Network.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll libstdc++-6.dll \
+    libgcc_s_seh-1.dll libwinpthread-1.dll libpq.dll; do
     [ -f "$programs/$f" ] || fail "not installed: $f"
 done
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Vantrel.lnk"
@@ -358,6 +360,54 @@ else
     [ "$(tr -d '\r' <"$work/logoff.out" | tail -n1)" = \
         "Station stopped. 1 unit: 0 acknowledged, 1 failed (no-answer 1)." ] || fail "no summary"
     records "$work/logoff.jsonl" | grep -qx 'result COM9 no-answer' || fail "no result record"
+fi
+
+stage "The store: vantrel-set.exe --forward over TCP to a local PostgreSQL"
+# A server of the stage's own on 127.0.0.1, password login (SCRAM); as root
+# it runs as the unprivileged postgres (initdb refuses root).
+pg_bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n1 || true)
+if [ -z "$pg_bin" ] || [ ! -x "$pg_bin/initdb" ]; then
+    echo "skipped: no PostgreSQL server programs (Debian: postgresql-15)"
+else
+    store_started=$SECONDS
+    pg_dir=$work/pg
+    mkdir -p "$pg_dir"
+    as_pg=()
+    if [ "$(id -u)" -eq 0 ]; then
+        chown postgres "$pg_dir"
+        as_pg=(runuser -u postgres --)
+    fi
+    "${as_pg[@]}" "$pg_bin/initdb" -D "$pg_dir/data" -U vantrel_admin --auth-local=trust \
+        --auth-host=scram-sha-256 -N -E UTF8 --locale=C >"$work/initdb.log" 2>&1 ||
+        fail "initdb failed (see $work/initdb.log)"
+    pg_port=$((20000 + $$ % 20000))
+    printf "listen_addresses = '127.0.0.1'\nport = %s\nunix_socket_directories = '%s'\nfsync = off\n" \
+        "$pg_port" "$pg_dir" >>"$pg_dir/data/postgresql.conf"
+    "${as_pg[@]}" "$pg_bin/pg_ctl" -D "$pg_dir/data" -l "$pg_dir/log" -w start >/dev/null ||
+        fail "the PostgreSQL server did not start (see $pg_dir/log)"
+    pg_stop=("${as_pg[@]}" "$pg_bin/pg_ctl" -D "$pg_dir/data" -m fast -w stop)
+    psql_admin() { "$pg_bin/psql" -X -q -t -A -h "$pg_dir" -p "$pg_port" -U vantrel_admin "$@"; }
+    psql_admin -d postgres -c "CREATE ROLE station LOGIN PASSWORD 'wine-secret'" \
+        -c "CREATE DATABASE line OWNER station"
+    printf '127.0.0.1:%s:line:station:wine-secret\n' "$pg_port" >"$work/pgpass"
+    store="host=127.0.0.1 port=$pg_port dbname=line user=station"
+    records=$(grep -c . "$work/units.jsonl")
+    for round in first again; do
+        status=0
+        PGPASSFILE=$(winpath "$work/pgpass") win "$programs/vantrel-set.exe" \
+            --forward "$(winpath "$work/units.jsonl")" --store "$store" \
+            >"$work/forward-$round.out" 2>&1 || status=$?
+        tr -d '\r' <"$work/forward-$round.out"
+        [ "$status" -eq 0 ] || fail "vantrel-set.exe --forward ($round): exit status $status"
+    done
+    stored=$(psql_admin -d line -c 'SELECT count(*) FROM vantrel_records')
+    [ "$stored" -eq "$records" ] || fail "$stored records in the store, $records in the report"
+    grep -q ': 0 records sent, 0 waiting' "$work/forward-again.out" ||
+        fail "the second --forward sent records again"
+    echo "store: $stored records over TCP from Windows, each once; the second run sent none" \
+        "($((SECONDS - store_started)) s with the server's start)"
+    "${pg_stop[@]}" >/dev/null
+    pg_stop=()
 fi
 
 stage "Silent uninstall"

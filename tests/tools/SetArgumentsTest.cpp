@@ -237,6 +237,20 @@ void SetArgumentsTest::refusals_data()
     QTest::newRow("report named .json")
         << QStringList{"/dev/ttyS0", "--channel", "1", "--report", "units.JSON"}
         << QStringList{"units.JSON", ".jsonl"};
+    // The process list shows the command line to every user.
+    QTest::newRow("store with a password")
+        << QStringList{"/dev/ttyS0", "--channel", "1", "--store", "host=db password=secret"}
+        << QStringList{"carries a password", "~/.pgpass"};
+    QTest::newRow("store URI with a password")
+        << QStringList{"--store", "postgresql://station:secret@db/line", "--lot-summary", "WO-1"}
+        << QStringList{"carries a password"};
+    QTest::newRow("find without a store")
+        << QStringList{"--find", "lot=WO-1"} << QStringList{"--store"};
+    QTest::newRow("find by an unknown key")
+        << QStringList{"--store", "dbname=line", "--find", "lot=WO-1", "colour=red"}
+        << QStringList{"\"colour\""};
+    QTest::newRow("find by a run that is no UUID")
+        << QStringList{"--store", "dbname=line", "--find", "run=42"} << QStringList{"run=42"};
 }
 
 void SetArgumentsTest::refusals()
