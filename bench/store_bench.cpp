@@ -95,7 +95,7 @@ void lineLag(PgServer &server)
     forwarder.start();
     const QString run = QUuid::createUuid().toString(QUuid::WithoutBraces);
     int seq = 0;
-    QString error;
+    DurableAppend file(report, ReportFormat::csvHeader());
     QTimer unit;
     QEventLoop loop;
     QObject::connect(&unit, &QTimer::timeout, &loop, [&] {
@@ -105,9 +105,10 @@ void lineLag(PgServer &server)
             return;
         }
         for (const char *kind : {"started", "result"}) {
-            if (!appendDurably(report, ReportFormat::csvHeader(),
-                               ReportFormat::csvLine(unitRecord(run, seq, kind)), &error))
-                std::printf("append failed: %s\n", qPrintable(error));
+            const DurableAppend::Result appended = file.append(
+                [&](bool) { return ReportFormat::csvLine(unitRecord(run, seq, kind)); });
+            if (!appended.ok())
+                std::printf("append failed: %s\n", qPrintable(appended.error));
             appendedAt.insert(QFileInfo(report).size(), clock.elapsed());
             forwarder.poke();
         }

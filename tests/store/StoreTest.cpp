@@ -85,7 +85,7 @@ QString storeKeys(const QString &db)
 
 QStringList stationArguments(const QString &report, const QString &conninfo)
 {
-    return {"--watch",   "--match", "emulator", "--settle-ms", "50",      "--channel", "5",
+    return {"--watch",   "--match", "Dongle emulator *", "--settle-ms", "50",      "--channel", "5",
             "--wait-ms", "1000",    "--report", report,        "--store", conninfo};
 }
 
@@ -171,7 +171,7 @@ void StoreTest::stationKilledMidForward()
     constexpr int kRecords = 40000;
     for (int seq = 1; seq <= kRecords; ++seq) {
         file.write(QStringLiteral("result,2026-12-08T16:37:00.163Z,1.3.2,earlier,kim,WO-9,%1,%2,"
-                                  "/dev/ttyUSB0,,,,,SN%2,,,98,55aa,ok,,3\n")
+                                  "/dev/ttyUSB0,,,,,SN%2,,,98,55aa,ok,,3,1\n")
                        .arg(run)
                        .arg(seq)
                        .toUtf8());
