@@ -9,42 +9,14 @@
 #   VANTREL_JOBS        parallel jobs (default: nproc)
 set -euo pipefail
 
-# The machine's own apt sources turned into source-package entries: the same
-# archives (a mirror or proxy the machine is set up for included) and the
-# same signing keys, written into a private folder so that the system's
-# configuration stays as it is.
-source_entries() {
-    local out=$1 etc parts f n=0
-    etc=$(apt-config shell etc Dir::Etc/d | sed -n "s/^etc='\(.*\)'$/\1/p")
-    etc=${etc:-/etc/apt/}
-    parts=$(apt-config shell p Dir::Etc::sourceparts/d | sed -n "s/^p='\(.*\)'$/\1/p")
-    parts=${parts:-${etc}sources.list.d}
-    mkdir -p "$out/sources.list.d"
-    : >"$out/sources.list"
-    for f in "${etc}sources.list" "$parts"/*.list; do
-        [ -f "$f" ] || continue
-        # One-line form: "deb [options] uri suite components".
-        sed -n -E 's/^[[:space:]]*deb([[:space:]])/deb-src\1/p' "$f" >>"$out/sources.list"
-    done
-    for f in "$parts"/*.sources; do
-        [ -f "$f" ] || continue
-        n=$((n + 1))
-        # deb822 form: the stanza's Types line names deb only.
-        sed -E 's/^(Types:.*[[:space:]])deb([[:space:]]|$)/\1deb-src\2/; s/^Types:[[:space:]]*deb([[:space:]]|$)/Types: deb-src\1/' \
-            "$f" >"$out/sources.list.d/$n-$(basename "$f")"
-    done
-    if ! grep -q -r -E '^(deb-src|Types:.*deb-src)' "$out/sources.list" "$out/sources.list.d"; then
-        echo "No apt source is configured on this machine (looked in ${etc}sources.list and $parts)." >&2
-        exit 1
-    fi
-}
-
 # All in a function, so that the script is read whole before it runs: an
 # edit during the long build cannot change what runs.
 main() {
     exec 3>&1 1>&2
 
     here=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+    # shellcheck source=apt-source.sh
+    source "$here/scripts/windows/apt-source.sh"
     cache=${VANTREL_WIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vantrel}
     jobs=${VANTREL_JOBS:-$(nproc)}
     toolchain=$here/cmake/mingw-w64-x86_64.cmake
@@ -113,13 +85,7 @@ main() {
     src=$(ls -d "$work"/qt6-base-*/ 2>/dev/null | head -n1 || true)
     if [ -z "$src" ] || [ ! -f "$src/CMakeLists.txt" ]; then
         echo "Getting the source of qt6-base $host_version"
-        apt_dir=$work/apt
-        mkdir -p "$apt_dir/lists/partial"
-        source_entries "$apt_dir"
-        apt_opts=(-o "Dir::Etc::sourcelist=$apt_dir/sources.list" -o "Dir::Etc::sourceparts=$apt_dir/sources.list.d"
-                  -o "Dir::State::Lists=$apt_dir/lists" -o APT::Sandbox::User=root)
-        apt-get "${apt_opts[@]}" update -qq
-        (cd "$work" && apt-get "${apt_opts[@]}" source -qq "qt6-base=$host_version")
+        fetch_source "$work" "qt6-base=$host_version"
         src=$(ls -d "$work"/qt6-base-*/ | head -n1)
     fi
     src=${src%/}

@@ -86,7 +86,7 @@ QString storeKeys(const QString &db)
 QStringList stationArguments(const QString &report, const QString &conninfo)
 {
     return {"--watch",   "--match", "Dongle emulator *", "--settle-ms", "50",      "--channel", "5",
-            "--wait-ms", "1000",    "--report", report,        "--store", conninfo};
+            "--wait-ms", "1000",    "--report",          report,        "--store", conninfo};
 }
 
 } // namespace
@@ -114,10 +114,11 @@ void StoreTest::serverDownAtStartThenStarted()
     QTemporaryDir runtime;
     const QProcessEnvironment environment = rig().environment(withRuntimeFolder(runtime));
     const QString report = runtime.filePath("units.csv");
-    Background station(kSet, stationArguments(report, rig().conninfo(db, "station")), environment);
+    BackgroundProgram station(kSet, stationArguments(report, rig().conninfo(db, "station")),
+                              environment);
     QTRY_VERIFY(station.err().contains("waiting for devices"));
     QTRY_VERIFY2(station.err().contains("store unreachable"), station.err());
-    Background line(kDongle, {"--count", "4", "--every", "100"}, environment);
+    BackgroundProgram line(kDongle, {"--count", "4", "--every", "100"}, environment);
     QTRY_COMPARE_WITH_TIMEOUT(resultsIn(report), 4, 15000);
 
     QVERIFY(rig().start());
@@ -136,9 +137,10 @@ void StoreTest::serverStoppedMidRun()
     QTemporaryDir runtime;
     const QProcessEnvironment environment = rig().environment(withRuntimeFolder(runtime));
     const QString report = runtime.filePath("units.jsonl");
-    Background station(kSet, stationArguments(report, rig().conninfo(db, "station")), environment);
+    BackgroundProgram station(kSet, stationArguments(report, rig().conninfo(db, "station")),
+                              environment);
     QTRY_VERIFY(station.err().contains("waiting for devices"));
-    Background line(kDongle, {"--count", "12", "--every", "300"}, environment);
+    BackgroundProgram line(kDongle, {"--count", "12", "--every", "300"}, environment);
     QTRY_VERIFY_WITH_TIMEOUT(rig().admin("SELECT count(*) FROM vantrel_records", db).toInt() >= 4,
                              15000);
 
@@ -183,14 +185,15 @@ void StoreTest::stationKilledMidForward()
         return rig().admin("SELECT count(*) FROM vantrel_records", db).toInt();
     };
     {
-        Background first(kSet, stationArguments(report, rig().conninfo(db, "station")),
-                         environment);
+        BackgroundProgram first(kSet, stationArguments(report, rig().conninfo(db, "station")),
+                                environment);
         QTRY_VERIFY_WITH_TIMEOUT(stored() > 0, 20000);
         first.kill();
         QTRY_VERIFY(first.ended());
     }
     QVERIFY2(stored() < kRecords, "the forward ended before the kill");
-    Background second(kSet, stationArguments(report, rig().conninfo(db, "station")), environment);
+    BackgroundProgram second(kSet, stationArguments(report, rig().conninfo(db, "station")),
+                             environment);
     // Both runs' station records, and every earlier one.
     QTRY_COMPARE_WITH_TIMEOUT(stored(), kRecords + 2, 60000);
     second.terminate();
@@ -204,19 +207,19 @@ void StoreTest::fourStationsAtOnce()
     NEED_SERVER();
     const QString db = database("four_stations");
     std::vector<std::unique_ptr<QTemporaryDir>> runtimes;
-    std::vector<std::unique_ptr<Background>> stations;
-    std::vector<std::unique_ptr<Background>> lines;
+    std::vector<std::unique_ptr<BackgroundProgram>> stations;
+    std::vector<std::unique_ptr<BackgroundProgram>> lines;
     for (int i = 0; i < 4; ++i) {
         runtimes.push_back(std::make_unique<QTemporaryDir>());
         const QProcessEnvironment environment = rig().environment(withRuntimeFolder(*runtimes[i]));
-        stations.push_back(std::make_unique<Background>(
+        stations.push_back(std::make_unique<BackgroundProgram>(
             kSet,
             stationArguments(runtimes[i]->filePath("units.csv"), rig().conninfo(db, "station")) +
                 QStringList{"--station", QStringLiteral("st-%1").arg(i), "--lot", "WO-4"},
             environment));
         QTRY_VERIFY(stations[i]->err().contains("waiting for devices"));
-        lines.push_back(
-            std::make_unique<Background>(kDongle, QStringList{"--count", "32"}, environment));
+        lines.push_back(std::make_unique<BackgroundProgram>(kDongle, QStringList{"--count", "32"},
+                                                            environment));
     }
     int records = 0;
     for (int i = 0; i < 4; ++i) {

@@ -66,3 +66,53 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// A program left running while the test goes on; its output is gathered as
+// the event loop runs. One still running at the end is asked to stop, then
+// killed.
+class BackgroundProgram
+{
+public:
+    BackgroundProgram(const QString &program, const QStringList &arguments,
+                      const QProcessEnvironment &environment)
+    {
+        m_process.setProcessEnvironment(environment);
+        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &m_process,
+                         [this] { m_out += m_process.readAllStandardOutput(); });
+        QObject::connect(&m_process, &QProcess::readyReadStandardError, &m_process,
+                         [this] { m_err += m_process.readAllStandardError(); });
+        m_process.start(program, arguments);
+    }
+    ~BackgroundProgram()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(10000)) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+    BackgroundProgram(const BackgroundProgram &) = delete;
+    BackgroundProgram &operator=(const BackgroundProgram &) = delete;
+
+    [[nodiscard]] QByteArray out() const { return m_out; }
+    [[nodiscard]] QByteArray err() const { return m_err; }
+    [[nodiscard]] QList<QByteArray> outLines() const
+    {
+        return m_out.split('\n').mid(0, m_out.count('\n'));
+    }
+    [[nodiscard]] bool ended() const { return m_process.state() == QProcess::NotRunning; }
+    [[nodiscard]] int exitCode() const
+    {
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
+    [[nodiscard]] qint64 pid() const { return m_process.processId(); }
+    void terminate() { m_process.terminate(); }
+    void kill() { m_process.kill(); }
+
+private:
+    QProcess m_process;
+    QByteArray m_out;
+    QByteArray m_err;
+};

@@ -23,49 +23,6 @@ namespace {
 const QString kSet = QStringLiteral(VANTREL_SET_PROGRAM);
 const QString kDongle = QStringLiteral(VANTREL_DONGLE_PROGRAM);
 
-// A program left running while the test goes on; its output is gathered as
-// the event loop runs.
-class Running
-{
-public:
-    Running(const QString &program, const QStringList &arguments,
-            const QProcessEnvironment &environment)
-    {
-        m_process.setProcessEnvironment(environment);
-        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &m_process,
-                         [this] { m_out += m_process.readAllStandardOutput(); });
-        QObject::connect(&m_process, &QProcess::readyReadStandardError, &m_process,
-                         [this] { m_err += m_process.readAllStandardError(); });
-        m_process.start(program, arguments);
-    }
-    ~Running()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            m_process.waitForFinished();
-        }
-    }
-
-    [[nodiscard]] QByteArray out() const { return m_out; }
-    [[nodiscard]] QByteArray err() const { return m_err; }
-    [[nodiscard]] QList<QByteArray> outLines() const
-    {
-        return m_out.split('\n').mid(0, m_out.count('\n'));
-    }
-    [[nodiscard]] bool ended() const { return m_process.state() == QProcess::NotRunning; }
-    [[nodiscard]] int exitCode() const
-    {
-        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
-    }
-    void terminate() { m_process.terminate(); }
-    [[nodiscard]] qint64 pid() const { return m_process.processId(); }
-
-private:
-    QProcess m_process;
-    QByteArray m_out;
-    QByteArray m_err;
-};
-
 QList<QByteArray> linesOf(const QString &path)
 {
     QFile file(path);
@@ -150,14 +107,14 @@ void ProductionTest::stationConfiguresEachNewUnitOnce()
     QTemporaryDir dir;
     const QProcessEnvironment environment = withRuntimeFolder(runtime);
     // There before the station starts: left alone.
-    Running present(kDongle, {}, environment);
+    BackgroundProgram present(kDongle, {}, environment);
     QTRY_VERIFY(present.out().contains("port list"));
 
     const QString report = dir.filePath(QStringLiteral("units.csv"));
-    Running station(kSet,
-                    {"--watch", "--match", "Dongle emulator *", "--settle-ms", "50", "--channel",
-                     "5", "--report", report},
-                    environment);
+    BackgroundProgram station(kSet,
+                              {"--watch", "--match", "Dongle emulator *", "--settle-ms", "50",
+                               "--channel", "5", "--report", report},
+                              environment);
     QTRY_VERIFY(station.err().contains("waiting for devices"));
     // A second station that would take the unit there too does not start.
     const QString second = dir.filePath(QStringLiteral("second.csv"));
@@ -168,7 +125,7 @@ void ProductionTest::stationConfiguresEachNewUnitOnce()
     QCOMPARE(refused.exitCode, 2);
     QVERIFY2(refused.err.contains("(pid " + QByteArray::number(station.pid())), refused.err);
     QVERIFY(!QFile::exists(second));
-    Running line(kDongle, {"--count", "3", "--every", "100"}, environment);
+    BackgroundProgram line(kDongle, {"--count", "3", "--every", "100"}, environment);
     QTRY_COMPARE_WITH_TIMEOUT(station.outLines().size(), 3, 10000);
     station.terminate();
     QTRY_VERIFY(station.ended());
@@ -204,16 +161,16 @@ void ProductionTest::reportThatCannotBeWrittenStopsTheStation()
     QTemporaryDir runtime;
     const QProcessEnvironment environment = withRuntimeFolder(runtime);
     const QString report = scratch.filePath(QStringLiteral("units.csv"));
-    Running station(
+    BackgroundProgram station(
         kSet, {"--watch", "--match-any", "--settle-ms", "0", "--channel", "5", "--report", report},
         environment);
     QTRY_VERIFY(station.err().contains("waiting for devices"));
     // A port error first: the report's failure still ranks above it.
-    Running first(kDongle, {"--fault", "1:hangup"}, environment);
+    BackgroundProgram first(kDongle, {"--fault", "1:hangup"}, environment);
     QTRY_COMPARE_WITH_TIMEOUT(station.outLines().size(), 1, 10000);
 
     QVERIFY(scratch.makeReadOnly());
-    Running second(kDongle, {}, environment);
+    BackgroundProgram second(kDongle, {}, environment);
     QTRY_VERIFY_WITH_TIMEOUT(station.ended(), 10000);
     QCOMPARE(station.exitCode(), 4);
     QVERIFY2(station.err().contains(report.toLocal8Bit()), station.err());
