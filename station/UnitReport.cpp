@@ -1,15 +1,9 @@
 #include "station/UnitReport.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
+#include "store/ReportFormat.h"
 
 namespace {
 
-constexpr const char *kFields[] = {
-    "kind",    "time",          "version", "station",         "operator", "lot",
-    "run_id",  "seq",           "device",  "by_id",           "by_path",  "vid_pid",
-    "product", "serial_number", "profile", "settings_sha256", "sent",     "received",
-    "result",  "reason",        "ms",      "attempt"};
 // Reports of earlier versions end before these.
 constexpr int kFieldsAdded = 1;
 
@@ -17,7 +11,7 @@ QByteArray headerOf(qsizetype fields)
 {
     QByteArrayList names;
     for (qsizetype i = 0; i < fields; ++i)
-        names << kFields[i];
+        names << ReportFormat::fieldNames()[std::size_t(i)];
     return names.join(',') + '\n';
 }
 
@@ -65,25 +59,13 @@ QStringList values(const RunIdentity &run, const UnitRecord &r, const QDateTime 
             r.kind == UnitRecord::Kind::Station ? QString() : QString::number(r.attempt)};
 }
 
-// RFC 4180 quoting; a reason's line breaks become "; " so that one record
-// stays one line for line-based tools. Device strings and command-line texts
-// reach the report: a field a spreadsheet would run as a formula is quoted
-// with a ' before it, which shows it as text. A field that starts with ' gets
-// one too, so that a reader takes exactly one off any field that has one.
-QByteArray csvField(QString value)
+// A reason's line breaks become "; " so that one CSV record stays one line
+// for line-based tools.
+QString oneLine(QString value)
 {
     value.replace(QLatin1Char('\n'), QStringLiteral("; "));
     value.remove(QLatin1Char('\r'));
-    static const QString formulaStarts = QStringLiteral("=+-@\t\r'");
-    const bool guarded = !value.isEmpty() && formulaStarts.contains(value.front());
-    if (guarded)
-        value.prepend(QLatin1Char('\''));
-    if (guarded || value.contains(QLatin1Char(',')) || value.contains(QLatin1Char('"')) ||
-        value.startsWith(QLatin1Char(' ')) || value.endsWith(QLatin1Char(' '))) {
-        value.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        value = QLatin1Char('"') + value + QLatin1Char('"');
-    }
-    return value.toUtf8();
+    return value;
 }
 
 } // namespace
@@ -92,48 +74,28 @@ UnitReport::UnitReport(QString path, RunIdentity identity, std::unique_ptr<Appen
     : m_identity(std::move(identity)), m_json(isJsonLines(path)),
       m_file(path, m_json ? QByteArray() : csvHeader(),
              m_json ? QByteArrayList()
-                    : QByteArrayList{headerOf(std::size(kFields) - kFieldsAdded)},
+                    : QByteArrayList{headerOf(ReportFormat::FieldCount - kFieldsAdded)},
              std::move(file))
 {
 }
 
 bool UnitReport::isJsonLines(const QString &path)
 {
-    return path.endsWith(QLatin1String(".jsonl"), Qt::CaseInsensitive);
+    return ReportFormat::isJsonLines(path);
 }
 
 QByteArray UnitReport::csvHeader()
 {
-    return headerOf(std::size(kFields));
+    return ReportFormat::csvHeader();
 }
 
 QByteArray UnitReport::line(const UnitRecord &record, const QDateTime &time) const
 {
     const QStringList fields = values(m_identity, record, time);
-    if (m_json) {
-        // Written by hand to keep the fields in the CSV's order; Qt's JSON
-        // escapes each string. Numbers stay numbers.
-        QByteArrayList members;
-        for (qsizetype i = 0; i < fields.size(); ++i) {
-            const QByteArray name = kFields[i];
-            QByteArray value;
-            if (name == "seq") {
-                value = fields.at(i).toLatin1();
-            } else if (name == "ms" || name == "attempt") {
-                value = fields.at(i).isEmpty() ? QByteArray("null") : fields.at(i).toLatin1();
-            } else {
-                const QByteArray quoted =
-                    QJsonDocument(QJsonArray{fields.at(i)}).toJson(QJsonDocument::Compact);
-                value = quoted.mid(1, quoted.size() - 2);
-            }
-            members << '"' + name + "\":" + value;
-        }
-        return '{' + members.join(',') + "}\n";
-    }
-    QByteArrayList out;
-    for (const QString &field : fields)
-        out << csvField(field);
-    return out.join(',') + '\n';
+    ReportFormat::Record out;
+    for (int i = 0; i < ReportFormat::FieldCount; ++i)
+        out[std::size_t(i)] = m_json ? fields.at(i) : oneLine(fields.at(i));
+    return m_json ? ReportFormat::jsonLine(out) : ReportFormat::csvLine(out);
 }
 
 UnitReport::Written UnitReport::begin()

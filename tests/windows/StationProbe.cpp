@@ -8,44 +8,27 @@
 // <folder>/station-probe-report.txt. The exit status is the number of failed
 // checks. Every wait polls with a generous limit.
 
+#include "ProbeSteps.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QGenericPlugin>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPixmap>
-#include <QTextStream>
-#include <QTimer>
 
-#include <functional>
-
-namespace {
-
-constexpr int kPollMs = 50;
-constexpr qint64 kStepLimitMs = 60'000;
-
-} // namespace
-
-class StationProbe final : public QObject
+class StationProbe final : public ProbeSteps
 {
     Q_OBJECT
 
 public:
-    explicit StationProbe(const QString &folder) : m_folder(folder)
+    explicit StationProbe(const QString &folder)
+        : ProbeSteps(folder, QStringLiteral("station-probe-report.txt"))
     {
-        m_report.setFileName(QDir(m_folder).filePath(QStringLiteral("station-probe-report.txt")));
-        if (!m_report.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate))
-            qFatal("station probe: cannot write %s", qPrintable(m_report.fileName()));
-        connect(&m_timer, &QTimer::timeout, this, &StationProbe::poll);
-        m_timer.start(kPollMs);
-        m_stepClock.start();
-        m_steps = {
+        run({
             [this] { return windowShown(); },
             [this] { return chooseLanguage(2); },
             [this] { return titleIsNot(m_englishTitle, QStringLiteral("in Chinese")); },
@@ -60,33 +43,10 @@ public:
             [this] { return answerPin(QStringLiteral("2468"), false, QStringLiteral("right")); },
             [this] { return unlocked(); },
             [this] { return finish(); },
-        };
+        });
     }
 
 private:
-    void check(bool ok, const QString &what)
-    {
-        QTextStream(&m_report) << (ok ? "PASS " : "FAIL ") << what << '\n';
-        m_report.flush();
-        if (!ok)
-            ++m_failures;
-    }
-
-    void poll()
-    {
-        if (m_step >= m_steps.size())
-            return;
-        if (m_steps[m_step]()) {
-            ++m_step;
-            m_stepClock.start();
-        } else if (m_stepClock.hasExpired(kStepLimitMs)) {
-            check(false, QStringLiteral("step %1 did not come about within %2 s")
-                             .arg(m_step + 1)
-                             .arg(kStepLimitMs / 1000));
-            m_step = m_steps.size() - 1;
-        }
-    }
-
     QMainWindow *window() const
     {
         for (QWidget *w : QApplication::topLevelWidgets()) {
@@ -129,7 +89,7 @@ private:
         if (!window() || window()->windowTitle() == title)
             return false;
         check(true, QStringLiteral("title %1: \"%2\"").arg(what, window()->windowTitle()));
-        window()->grab().save(QDir(m_folder).filePath(QStringLiteral("station-zh_CN.png")));
+        window()->grab().save(inFolder(QStringLiteral("station-zh_CN.png")));
         return true;
     }
 
@@ -207,22 +167,6 @@ private:
         return true;
     }
 
-    bool finish()
-    {
-        QTextStream(&m_report) << m_failures << " failed\n";
-        m_report.flush();
-        m_timer.stop();
-        QCoreApplication::exit(m_failures);
-        return true;
-    }
-
-    QString m_folder;
-    QFile m_report;
-    QTimer m_timer;
-    QElapsedTimer m_stepClock;
-    std::vector<std::function<bool()>> m_steps;
-    std::size_t m_step = 0;
-    int m_failures = 0;
     QString m_englishTitle;
     bool m_typed = false;
 };

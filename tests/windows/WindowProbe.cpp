@@ -12,12 +12,11 @@
 
 #include "protocol/SettingCodec.h"
 
+#include "ProbeSteps.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QGenericPlugin>
 #include <QImage>
 #include <QLabel>
@@ -25,16 +24,11 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QTabWidget>
-#include <QTextStream>
-#include <QTimer>
 
 #include <functional>
 #include <set>
 
 namespace {
-
-constexpr int kPollMs = 50;
-constexpr qint64 kStepLimitMs = 60'000;
 
 QString fromView(std::string_view text)
 {
@@ -43,21 +37,15 @@ QString fromView(std::string_view text)
 
 } // namespace
 
-class WindowProbe final : public QObject
+class WindowProbe final : public ProbeSteps
 {
     Q_OBJECT
 
 public:
-    explicit WindowProbe(const QString &folder) : m_folder(folder)
+    explicit WindowProbe(const QString &folder)
+        : ProbeSteps(folder, QStringLiteral("probe-report.txt"))
     {
-        m_report.setFileName(QDir(m_folder).filePath(QStringLiteral("probe-report.txt")));
-        if (!m_report.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate))
-            qFatal("window probe: cannot write %s", qPrintable(m_report.fileName()));
-        connect(&m_timer, &QTimer::timeout, this, &WindowProbe::poll);
-        m_timer.start(kPollMs);
-        m_stepClock.start();
-        // The steps, in order; each returns true once it is done.
-        m_steps = {
+        run({
             [this] { return answerNotice(); },
             [this] { return checkWindow(); },
             [this] { return scanAndOpen(); },
@@ -65,39 +53,10 @@ public:
             [this] { return openSilentPort(); },
             [this] { return answerSetting(QStringLiteral("Setting Fail !!"), false); },
             [this] { return finish(); },
-        };
+        });
     }
 
 private:
-    void note(const QString &line)
-    {
-        QTextStream(&m_report) << line << '\n';
-        m_report.flush();
-    }
-
-    void check(bool ok, const QString &what)
-    {
-        note(QStringLiteral("%1 %2").arg(ok ? QStringLiteral("PASS") : QStringLiteral("FAIL"),
-                                         what));
-        if (!ok)
-            ++m_failures;
-    }
-
-    void poll()
-    {
-        if (m_step >= m_steps.size())
-            return;
-        if (m_steps[m_step]()) {
-            ++m_step;
-            m_stepClock.restart();
-        } else if (m_stepClock.elapsed() > kStepLimitMs) {
-            check(false, QStringLiteral("step %1 done within %2 s")
-                             .arg(m_step + 1)
-                             .arg(kStepLimitMs / 1000));
-            m_step = m_steps.size() - 1; // straight to the end
-        }
-    }
-
     static QMessageBox *openBox()
     {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
@@ -121,7 +80,7 @@ private:
 
     void savePicture(QWidget *widget, const QString &name)
     {
-        const QString path = QDir(m_folder).filePath(name);
+        const QString path = inFolder(name);
         const QImage image = widget->grab().toImage();
         std::set<QRgb> colours;
         for (int y = 0; y < image.height(); y += 2) {
@@ -290,22 +249,7 @@ private:
         return true;
     }
 
-    bool finish()
-    {
-        note(QStringLiteral("%1 failed").arg(m_failures));
-        m_timer.stop();
-        QCoreApplication::exit(m_failures);
-        return true;
-    }
-
-    QString m_folder;
-    QFile m_report;
-    QTimer m_timer;
-    QElapsedTimer m_stepClock;
     QElapsedTimer m_settingClock;
-    std::vector<std::function<bool()>> m_steps;
-    std::size_t m_step = 0;
-    int m_failures = 0;
 };
 
 class WindowProbePlugin final : public QGenericPlugin
