@@ -25,14 +25,15 @@ std::optional<double> Tally::yield() const
 
 SlotState stateAfter(const UnitEnd &end)
 {
+    // Sent nothing: there is no configured unit to lack its record.
+    if (end.result == QLatin1String("not-configured"))
+        return SlotState::NotConfigured;
     if (!end.recorded)
         return SlotState::NotRecorded;
     if (end.result == QLatin1String("ok"))
         return SlotState::Passed;
     if (end.result == QLatin1String("busy"))
         return SlotState::Busy;
-    if (end.result == QLatin1String("not-configured"))
-        return SlotState::NotConfigured;
     return SlotState::Failed;
 }
 
@@ -206,6 +207,12 @@ void RunBoard::setBlocked(const QString &problem, const QString &remedy)
 void RunBoard::clearBlocked()
 {
     setBlocked({}, {});
+}
+
+void RunBoard::setStore(const StoreStatus &store)
+{
+    m_store = store;
+    emit storeChanged();
 }
 
 QList<RetryUnit> RunBoard::retryable() const
