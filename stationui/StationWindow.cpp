@@ -283,6 +283,8 @@ void StationWindow::endLot()
     QMessageBox box(QMessageBox::Question, tr("End of lot"), lotSummaryText(summary),
                     QMessageBox::NoButton, this);
     box.setObjectName(QStringLiteral("lotSummary"));
+    // A window of its own: it takes the station's type only when told.
+    box.setFont(font());
     QPushButton *end = box.addButton(tr("&End the lot"), QMessageBox::AcceptRole);
     box.addButton(tr("Cancel"), QMessageBox::RejectRole);
     box.setDefaultButton(end);
