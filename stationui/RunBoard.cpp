@@ -178,7 +178,12 @@ void RunBoard::unitVanished(const QString &location)
             continue;
         slot.present = false;
         // A unit under way still gets its end from the run (a port error).
-        if (slot.state != SlotState::Configuring) {
+        // One that failed that way keeps its FAIL: its hang-up often reaches
+        // the port before the system tells of its removal, and the operator
+        // must see it failed, not a free slot.
+        const bool lostInItsWait =
+            slot.state == SlotState::Failed && slot.result == QLatin1String("port-error");
+        if (slot.state != SlotState::Configuring && !lostInItsWait) {
             slot.state = SlotState::Empty;
             slot.startedAtMs = -1;
         }
