@@ -1,50 +1,70 @@
-// The station window under a line's pace: 32 fixture slots and 100 units
-// appearing 50 ms apart, each settling 500 ms and answered 100 ms later, fed
-// into the window's board as the station will feed it. Measures, for every
-// event, the time until its tile has been drawn (median and worst), the
-// longest the event loop stalled, and the CPU the window takes while nothing
-// is under way.
+// The station window on the line's real path: 32 fixture slots and 100
+// units plugged 50 ms apart (each pulling the unit before it in its socket)
+// into the station the window drives (StationDriver, Station,
+// ProductionRun, the report written ahead), each unit a dongle on a
+// pseudo-terminal answering 100 ms after its frame, one in ten wrongly.
+// Measures, for each unit, the time from its plug-in to its tile drawn
+// settling and from its dongle's answer to its tile drawn with the result
+// (which includes the station's quiet window after an answer), the longest
+// the event loop stalled, and the CPU the window takes while the run waits
+// with nothing under way.
 //   station_window_bench [--units 100] [--every 50] [--idle 5]
 
 #include "BenchSupport.h"
 
 #include "stationui/RunView.h"
+#include "stationui/SetupPage.h"
 #include "stationui/SlotTile.h"
+#include "stationui/StationDriver.h"
 #include "stationui/StationWindow.h"
 
+#include "support/ReportRecords.h"
+#include "support/StationRig.h"
+
+#include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
+#include <QPointer>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <vector>
 
 namespace {
 
 constexpr int kSlots = 32;
-constexpr int kSettleMs = 500;
 constexpr int kAnswerMs = 100;
 constexpr double kStallTargetMs = 16;
 constexpr int kWarmUpMs = 1000;
 
-// The time from an event of a slot to the end of its tile's next painting.
+// For each unit, the time from an event to the end of the first painting
+// of its tile that shows it: its plug-in (the tile settling), its dongle's
+// right answer and the station's verdict (the tile with the result).
 class PaintClock final : public QObject
 {
 public:
-    explicit PaintClock(const QList<SlotTile *> &tiles)
-        : m_tiles(tiles), m_pending(std::size_t(tiles.size()), -1)
+    enum Event
     {
+        Plugged,
+        Answered,
+        Judged,
+        kEvents
+    };
+
+    PaintClock(const QList<SlotTile *> &tiles, const RunBoard *board)
+        : m_tiles(tiles), m_board(board)
+    {
+        for (auto &since : m_since)
+            since.assign(std::size_t(tiles.size()), -1);
         m_clock.start();
         for (SlotTile *tile : tiles)
             tile->installEventFilter(this);
     }
-    void fed(int slot)
-    {
-        if (m_pending[slot] < 0)
-            m_pending[slot] = m_clock.nsecsElapsed();
-    }
-    [[nodiscard]] std::vector<double> latenciesMs() const { return m_latencies; }
+    void happened(Event event, int slot) { m_since[event][slot] = m_clock.nsecsElapsed(); }
+    [[nodiscard]] const std::vector<double> &latencies(Event event) const { return m_ms[event]; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -54,17 +74,25 @@ protected:
         const qsizetype slot = m_tiles.indexOf(static_cast<SlotTile *>(watched));
         // Painted here, so that the time taken includes the painting.
         const bool handled = watched->event(event);
-        if (slot >= 0 && m_pending[slot] >= 0) {
-            m_latencies.push_back(double(m_clock.nsecsElapsed() - m_pending[slot]) / 1e6);
-            m_pending[slot] = -1;
+        if (slot < 0)
+            return handled;
+        const SlotState state = m_board->slotList().at(slot).state;
+        const bool result = state == SlotState::Passed || state == SlotState::Failed;
+        for (int e = 0; e < kEvents; ++e) {
+            qint64 &since = m_since[e][slot];
+            if (since >= 0 && (e == Plugged ? state != SlotState::Empty : result)) {
+                m_ms[e].push_back(double(m_clock.nsecsElapsed() - since) / 1e6);
+                since = -1;
+            }
         }
         return handled;
     }
 
 private:
     QList<SlotTile *> m_tiles;
-    std::vector<qint64> m_pending;
-    std::vector<double> m_latencies;
+    const RunBoard *m_board;
+    std::array<std::vector<qint64>, kEvents> m_since;
+    std::array<std::vector<double>, kEvents> m_ms;
     QElapsedTimer m_clock;
 };
 
@@ -97,39 +125,55 @@ private:
     double m_longestMs = 0;
 };
 
-PortEntry unitOf(int i)
+QString socketOf(int slot)
 {
-    return PortEntry{QStringLiteral("/dev/ttyUSB%1").arg(i),
-                     QStringLiteral("Bench dongle"),
-                     {},
-                     QStringLiteral("socket-%1").arg(i % kSlots),
-                     QStringLiteral("VT2026%1").arg(i, 8, 10, QLatin1Char('0'))};
+    return QStringLiteral("/dev/serial/by-path/pci-0000:00:14.0-usb-0:%1:1.0-port0").arg(slot + 1);
 }
 
-// Every event of every unit, at its time, on precise timers.
-void schedule(RunBoard *board, PaintClock *clock, int units, int everyMs)
+int socketSlot(const QString &socket)
 {
-    const auto at = [](int ms, auto what) { QTimer::singleShot(ms, Qt::PreciseTimer, qApp, what); };
+    for (int i = 0; i < kSlots; ++i) {
+        if (socketOf(i) == socket)
+            return i;
+    }
+    return 0;
+}
+
+// The line: a dongle for each unit, and the device source the station
+// hears of them from.
+struct Line
+{
+    QTemporaryDir dir;
+    CapturedConsole console;
+    QPointer<ScriptedDeviceSource> source;
+    std::vector<std::unique_ptr<PlayedDongle>> dongles;
+
+    [[nodiscard]] PortEntry unit(int i) const
+    {
+        PortEntry entry = dongles[std::size_t(i)]->entry(
+            QStringLiteral("VT2026%1").arg(i, 8, 10, QLatin1Char('0')));
+        entry.byPath = socketOf(i % kSlots);
+        return entry;
+    }
+};
+
+// Every unit's plug-in at its time, on precise timers; each answer noted as
+// its dongle sends it.
+void schedule(Line &line, PaintClock *clock, int units, int everyMs)
+{
     for (int i = 0; i < units; ++i) {
         const int slot = i % kSlots;
-        const int t0 = i * everyMs;
-        at(t0, [=] {
+        if (i % 10 != 9) {
+            QObject::connect(line.dongles[std::size_t(i)]->dongle.get(), &DongleEmulator::replied,
+                             clock, [clock, slot] { clock->happened(PaintClock::Answered, slot); });
+        }
+        QTimer::singleShot(i * everyMs, Qt::PreciseTimer, qApp, [&line, clock, i, slot] {
+            if (!line.source)
+                return;
             if (i >= kSlots)
-                board->unitVanished(unitOf(i - kSlots).location);
-            board->unitAppeared(unitOf(i));
-            clock->fed(slot);
-        });
-        at(t0 + kSettleMs, [=] {
-            board->unitStarted(unitOf(i), 1);
-            clock->fed(slot);
-        });
-        at(t0 + kSettleMs + kAnswerMs, [=] {
-            const bool fails = i % 10 == 9;
-            board->unitEnded(unitOf(i),
-                             {fails ? QStringLiteral("no-answer") : QStringLiteral("ok"),
-                              fails ? QStringLiteral("No answer within 2500 ms.") : QString(), true,
-                              QDateTime::currentDateTime()});
-            clock->fed(slot);
+                line.source->pull(line.unit(i - kSlots).location);
+            clock->happened(PaintClock::Plugged, slot);
+            line.source->plug(line.unit(i));
         });
     }
 }
@@ -164,43 +208,121 @@ Options readOptions(const QApplication &app)
     return {parser.value(units).toInt(), parser.value(every).toInt(), parser.value(idle).toInt()};
 }
 
-// A window on the line's fixture, shown on the run view.
-void setUp(StationWindow &window, int units)
+// The run's setup: the fixture's 32 sockets, a profile and a report.
+RunSetup lineSetup(const QTemporaryDir &dir, int units)
 {
+    RunSetup setup;
+    setup.operatorName = QStringLiteral("Bench");
+    setup.lot = QStringLiteral("BENCH");
+    setup.lotQuantity = units;
+    setup.profilePath = dir.filePath(QStringLiteral("line.profile"));
+    setup.reportPath = dir.filePath(QStringLiteral("units.csv"));
+    setup.fixturePath = dir.filePath(QStringLiteral("line.fixture"));
+    // The tiles are measured, not the sound device.
+    setup.sound = false;
+    QFile profile(setup.profilePath);
     QStringList sockets;
     for (int i = 0; i < kSlots; ++i)
-        sockets << QStringLiteral("socket-%1").arg(i);
-    window.board()->useFixture(Fixture(sockets));
-    window.board()->setLotQuantity(units);
-    window.findChild<QAction *>(QStringLiteral("showRun"))->trigger();
-    window.resize(1600, 1000);
-    window.show();
+        sockets << socketOf(i);
+    if (!profile.open(QIODevice::WriteOnly) ||
+        profile.write("vantrel-set profile 1\nchannel = 15\n") < 0 ||
+        !writeFixture(setup.fixturePath, Fixture(sockets)).ok())
+        return {};
+    return setup;
 }
 
 struct Figures
 {
-    std::vector<double> latencies;
+    std::vector<double> toSettling;
+    std::vector<double> toAnswer;
+    std::vector<double> toVerdict;
     double stallMs = 0;
     double cpuStallMs = 0;
     double feedCpuMs = 0;
     double idleCpuMs = 0;
+    Tally tally;
+    qsizetype records = 0;
 };
+
+void printLatencies(const char *what, const std::vector<double> &ms)
+{
+    std::printf("  %s: %zu units, median %.2f ms, 99th %.2f ms, worst %.2f ms\n", what, ms.size(),
+                percentile(ms, 0.5), percentile(ms, 0.99), percentile(ms, 1.0));
+}
 
 void print(const Options &options, const Figures &f, int runMs)
 {
-    std::printf("station window: %d slots, %d units %d ms apart (load %s)\n", kSlots, options.units,
-                options.every, qPrintable(bench::loadAverage()));
-    std::printf("  event to tile drawn: %zu events, median %.2f ms, 99th %.2f ms, worst %.2f ms\n",
-                f.latencies.size(), percentile(f.latencies, 0.5), percentile(f.latencies, 0.99),
-                percentile(f.latencies, 1.0));
+    std::printf("station window on the station: %d slots, %d units %d ms apart (load %s)\n", kSlots,
+                options.units, options.every, qPrintable(bench::loadAverage()));
+    std::printf("  results: %d passed, %d failed; %lld records in the report\n", f.tally.passed,
+                f.tally.failed, qint64(f.records));
+    printLatencies("plug-in to tile drawn settling", f.toSettling);
+    printLatencies("right answer to tile drawn PASS", f.toAnswer);
+    printLatencies("station's verdict to tile drawn PASS or FAIL", f.toVerdict);
     std::printf("  longest event-loop stall: %.1f ms (target: at most %.0f ms) %s\n", f.stallMs,
                 kStallTargetMs, f.stallMs <= kStallTargetMs ? "ok" : "OVER");
-    std::printf("  most CPU between two %d ms ticks: %.1f ms (the window's own share of a "
+    std::printf("  most CPU between two %d ms ticks: %.1f ms (the process's own share of a "
                 "stall)\n",
                 bench::StallMeter::kTickMs, f.cpuStallMs);
-    std::printf("  CPU while fed: %.0f ms over %.1f s\n", f.feedCpuMs, runMs / 1000.0);
-    std::printf("  CPU while idle: %.1f ms over %d s (target: none)\n", f.idleCpuMs,
-                options.idleSeconds);
+    std::printf("  CPU while fed (window, station and the dongles): %.0f ms over %.1f s\n",
+                f.feedCpuMs, runMs / 1000.0);
+    std::printf("  CPU while the run waits, nothing under way: %.1f ms over %d s (target: none)\n",
+                f.idleCpuMs, options.idleSeconds);
+}
+
+// Runs the lot: the feed once the station waits, the idle time after, then
+// Stop; returns once the run ended, with how long the feed took.
+int runLot(StationWindow &window, const ProductionRun &run, Line &line, const Options &options,
+           Figures &figures)
+{
+    PaintClock clock(window.findChild<RunView *>()->tiles(), window.board());
+    QObject::connect(&run, &ProductionRun::unitResult, &clock, [&clock](const PortEntry &unit) {
+        clock.happened(PaintClock::Judged, socketSlot(unit.byPath));
+    });
+    bench::StallMeter stalls(qApp);
+    CpuStallMeter cpuStalls(qApp);
+    // The last unit's verdict: its answer, or a wrong answer judged.
+    const int runMs =
+        (options.units - 1) * options.every + kDefaultSettleMs + kAnswerMs + kDefaultWaitMs + 500;
+    // Polled only once Stop was given: nothing wakes the idle window.
+    QTimer ended;
+    QTimer waiting;
+    QObject::connect(&waiting, &QTimer::timeout, qApp, [&] {
+        if (!line.console.err().contains("waiting for devices"))
+            return;
+        waiting.stop();
+        stalls.start();
+        cpuStalls.start();
+        figures.feedCpuMs = bench::cpuMs();
+        schedule(line, &clock, options.units, options.every);
+        QTimer::singleShot(runMs, qApp, [&] {
+            stalls.stop();
+            cpuStalls.stop();
+            figures.idleCpuMs = bench::cpuMs();
+            figures.feedCpuMs = figures.idleCpuMs - figures.feedCpuMs;
+            QTimer::singleShot(options.idleSeconds * 1000, qApp, [&] {
+                figures.idleCpuMs = bench::cpuMs() - figures.idleCpuMs;
+                window.findChild<QAction *>(QStringLiteral("stopRun"))->trigger();
+                ended.start(100);
+            });
+        });
+    });
+    // The window's first showing (fonts, the whole window drawn once) is
+    // not the line's pace: the feed starts after it.
+    QTimer::singleShot(kWarmUpMs, qApp, [&] { waiting.start(20); });
+    QObject::connect(window.board(), &RunBoard::tallyChanged, qApp,
+                     [&] { figures.tally = window.board()->tally(); });
+    QObject::connect(&ended, &QTimer::timeout, qApp, [&] {
+        if (!window.isRunning())
+            QCoreApplication::quit();
+    });
+    QApplication::exec();
+    figures.toSettling = clock.latencies(PaintClock::Plugged);
+    figures.toAnswer = clock.latencies(PaintClock::Answered);
+    figures.toVerdict = clock.latencies(PaintClock::Judged);
+    figures.stallMs = stalls.longestGapMs() - bench::StallMeter::kTickMs;
+    figures.cpuStallMs = cpuStalls.longestMs();
+    return runMs;
 }
 
 } // namespace
@@ -210,44 +332,40 @@ int main(int argc, char *argv[])
     bench::offscreenUnlessSet();
     QApplication app(argc, argv);
     const Options options = readOptions(app);
-    QTemporaryDir dir;
+    Line line;
+    for (int i = 0; i < options.units; ++i) {
+        DongleOptions answer{.delayMs = kAnswerMs};
+        if (i % 10 == 9)
+            answer.reply = QByteArray("\x12\x34", 2);
+        line.dongles.push_back(std::make_unique<PlayedDongle>(answer));
+    }
+    const RunSetup setup = lineSetup(line.dir, options.units);
     StationWindow::Platform platform;
     platform.settings =
-        std::make_unique<StationSettings>(dir.filePath(QStringLiteral("bench.ini")));
-    // The tiles are measured, not the sound device.
-    RunSetup quiet;
-    quiet.sound = false;
-    platform.settings->setSetup(quiet);
+        std::make_unique<StationSettings>(line.dir.filePath(QStringLiteral("bench.ini")));
+    platform.settings->setSetup(setup);
     StationWindow window(std::move(platform));
-    setUp(window, options.units);
-
-    PaintClock clock(window.findChild<RunView *>()->tiles());
-    bench::StallMeter stalls(&app);
-    CpuStallMeter cpuStalls(&app);
-    const int runMs = (options.units - 1) * options.every + kSettleMs + kAnswerMs + 500;
+    StationDriver::Platform station;
+    station.deviceSources = [&line] {
+        auto scripted = std::make_unique<ScriptedDeviceSource>();
+        line.source = scripted.get();
+        DeviceSources sources;
+        sources.push_back(std::move(scripted));
+        return sources;
+    };
+    station.console = line.console.console();
+    StationDriver driver(&window, std::move(station));
+    // Every tile on the screen: one out of sight is never drawn.
+    window.resize(2400, 1600);
+    window.show();
+    window.findChild<QAction *>(QStringLiteral("startRun"))->trigger();
+    if (!window.isRunning()) {
+        std::fprintf(stderr, "station_window_bench: the run did not start\n");
+        return 1;
+    }
     Figures figures;
-    // The window's first showing (fonts, the whole window drawn once) is
-    // not the line's pace: the feed starts once it is over.
-    QTimer::singleShot(kWarmUpMs, [&] {
-        stalls.start();
-        cpuStalls.start();
-        figures.feedCpuMs = bench::cpuMs();
-        schedule(window.board(), &clock, options.units, options.every);
-    });
-    QTimer::singleShot(kWarmUpMs + runMs, [&] {
-        stalls.stop();
-        cpuStalls.stop();
-        figures.idleCpuMs = bench::cpuMs();
-        figures.feedCpuMs = figures.idleCpuMs - figures.feedCpuMs;
-        QTimer::singleShot(options.idleSeconds * 1000, [&] {
-            figures.idleCpuMs = bench::cpuMs() - figures.idleCpuMs;
-            QCoreApplication::quit();
-        });
-    });
-    QApplication::exec();
-    figures.latencies = clock.latenciesMs();
-    figures.stallMs = stalls.longestGapMs() - bench::StallMeter::kTickMs;
-    figures.cpuStallMs = cpuStalls.longestMs();
+    const int runMs = runLot(window, driver.station()->run(), line, options, figures);
+    figures.records = reportRecords(setup.reportPath).size();
     print(options, figures, runMs);
     return 0;
 }

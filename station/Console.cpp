@@ -25,7 +25,7 @@ void Console::say(const QString &line) const
 
 void Console::complain(const QString &text) const
 {
-    (void)write(err, QStringLiteral("vantrel-set: ") + text);
+    (void)write(err, program + QStringLiteral(": ") + text);
 }
 
 bool Console::write(std::FILE *stream, const QString &line)

@@ -20,12 +20,14 @@ struct Console
     std::FILE *out = stdout;
     std::FILE *err = stderr;
     std::shared_ptr<OutState> outState = std::make_shared<OutState>();
+    // Which program complains.
+    QString program = QStringLiteral("vantrel-set");
 
     // A result line. Once out cannot be written (a closed pipe, a logger
     // that died) the run goes on: err says once where the results are from
     // then on, and the lines are dropped.
     void say(const QString &line) const;
-    // "vantrel-set: " before the text.
+    // The program's name ("vantrel-set: ") before the text.
     void complain(const QString &text) const;
     void trace(const QString &line) const { (void)write(err, line); }
     // The report the results go into, named when out fails.

@@ -62,10 +62,10 @@ QList<PortEntry> describedDevices(const QStringList &devices, bool withIdentity)
 }
 
 ProductionRun::ProductionRun(const RunPlan &plan, Kind kind, Console console, QObject *parent)
-    : QObject(parent), m_plan(plan), m_kind(kind), m_console(console)
+    : QObject(parent), m_plan(plan), m_kind(kind), m_console(console), m_identity(identityOf(plan))
 {
     if (!plan.reportPath.isEmpty()) {
-        m_report.emplace(plan.reportPath, identityOf(plan));
+        m_report.emplace(plan.reportPath, m_identity);
         m_console.keepResultsIn(plan.reportPath);
     }
 }
@@ -77,9 +77,14 @@ bool ProductionRun::begin()
     if (!m_report)
         return true;
     const UnitReport::Written written = m_report->begin();
-    if (written.ok())
+    if (written.ok()) {
+        m_records = 1;
+        emit reportChanged();
         return true;
+    }
     m_reportBroken = true;
+    m_reportError = written.error;
+    emit reportChanged();
     m_exitCode = ExitStatus::kReportError;
     m_console.complain(written.error);
     m_console.complain(QStringLiteral("nothing was configured: no unit is configured without "
@@ -99,9 +104,15 @@ bool ProductionRun::record(const UnitRecord &record)
                                           "begins there with this run's station record.")
                                .arg(m_report->path()));
     }
-    if (written.ok())
+    if (written.ok()) {
+        // A new file begins with the run's station record.
+        m_records += written.restarted ? 2 : 1;
+        emit reportChanged();
         return true;
+    }
     m_reportBroken = true;
+    m_reportError = written.error;
+    emit reportChanged();
     m_exitCode = ExitStatus::worse(m_exitCode, ExitStatus::kReportError);
     m_console.complain(written.error);
     m_console.complain(QStringLiteral("no more units are configured: each needs its record "
@@ -111,15 +122,20 @@ bool ProductionRun::record(const UnitRecord &record)
     return false;
 }
 
-void ProductionRun::configure(const PortEntry &unit)
+void ProductionRun::configure(const PortEntry &unit, int attempt)
 {
     const int seq = ++m_lastSeq;
     UnitRecord started;
     started.kind = UnitRecord::Kind::Started;
     started.seq = seq;
+    started.attempt = attempt;
     started.unit = unit;
     if (m_reportBroken || !record(started)) {
-        tally(unit, kNotConfigured, QStringLiteral("Not configured !!"), ExitStatus::kReportError,
+        UnitRecord untouched;
+        untouched.unit = unit;
+        untouched.result = kNotConfigured;
+        untouched.reason = QStringLiteral("The report could not be written; nothing was sent.");
+        tally(unit, untouched, QStringLiteral("Not configured !!"), ExitStatus::kReportError,
               false);
         emit unitEnded();
         return;
@@ -128,8 +144,9 @@ void ProductionRun::configure(const PortEntry &unit)
     UnitExchange *raw = exchange.get();
     connect(raw, &UnitExchange::finished, this,
             [this, raw](int exitCode) { onFinished(raw, exitCode); });
-    m_units.push_back({unit, seq, std::move(exchange)});
+    m_units.push_back({unit, seq, attempt, std::move(exchange)});
     raw->start();
+    emit unitStarted(unit, attempt);
 }
 
 void ProductionRun::notConfigured(const PortEntry &unit, const QString &reason)
@@ -140,8 +157,21 @@ void ProductionRun::notConfigured(const PortEntry &unit, const QString &reason)
     result.result = kNotConfigured;
     result.reason = reason;
     const bool recorded = record(result);
-    tally(unit, kNotConfigured, QStringLiteral("Not configured !!"), ExitStatus::kNoAcknowledgement,
+    tally(unit, result, QStringLiteral("Not configured !!"), ExitStatus::kNoAcknowledgement,
           recorded);
+}
+
+DurableAppend::Result ProductionRun::recordSummary(const LotTotals &totals)
+{
+    if (!m_report)
+        return {};
+    if (m_reportBroken)
+        return {m_reportError};
+    UnitRecord summary = lotSummaryRecord(totals);
+    summary.seq = ++m_lastSeq;
+    if (record(summary))
+        return {};
+    return {m_reportError};
 }
 
 bool ProductionRun::isRunning(const QString &location) const
@@ -155,6 +185,7 @@ UnitRecord ProductionRun::resultOf(const Unit &unit) const
     const UnitExchange::Outcome &outcome = unit.exchange->outcome();
     UnitRecord result;
     result.seq = unit.seq;
+    result.attempt = unit.attempt;
     result.unit = unit.entry;
     result.sent = outcome.sent;
     result.received = outcome.received;
@@ -185,24 +216,26 @@ void ProductionRun::onFinished(UnitExchange *exchange, int exitCode)
     // A unit another program holds is that program's unit at a station.
     if (kind == UnitExchange::Outcome::Result::Busy && m_kind == Kind::Station)
         exitCode = ExitStatus::kNoAcknowledgement;
-    tally(result.unit, result.result, QLatin1String(line), exitCode, recorded);
+    tally(result.unit, result, QLatin1String(line), exitCode, recorded);
     emit unitEnded();
 }
 
-void ProductionRun::tally(const PortEntry &unit, const QString &result, const QString &line,
+void ProductionRun::tally(const PortEntry &unit, const UnitRecord &result, const QString &line,
                           int exitCode, bool recorded)
 {
     m_console.say(QStringLiteral("%1: %2").arg(unitName(unit), line));
-    if (m_report && !recorded && result != kNotConfigured) {
+    if (m_report && !recorded && result.result != kNotConfigured) {
         ++m_notRecorded;
         m_console.complain(
             QStringLiteral("configured, not recorded: %1, serial number %2: %3")
                 .arg(unit.location,
                      unit.serialNumber.isEmpty() ? QStringLiteral("unknown") : unit.serialNumber,
-                     result));
+                     result.result));
     }
-    ++m_tally[result];
+    ++m_tally[result.result];
     m_exitCode = ExitStatus::worse(m_exitCode, exitCode);
+    emit unitResult(unit, UnitEnd{result.result, result.reason, !m_report || recorded,
+                                  QDateTime::currentDateTime()});
 }
 
 QString ProductionRun::summary() const

@@ -16,7 +16,9 @@ Station::Station(const RunPlan &plan, DeviceSources sources, Console console, QO
       m_run(plan, ProductionRun::Kind::Station, console)
 {
     connect(&m_run, &ProductionRun::unitEnded, this, &Station::endIfIdle);
+    connect(&m_run, &ProductionRun::unitResult, this, &Station::onUnitResult);
     connect(&m_run, &ProductionRun::reportFailed, this, [this] {
+        emit halted(Halt::ReportUnwritable, m_run.reportError());
         m_stopping = true;
         stopWatching(QStringLiteral("The report could not be written; nothing was sent."));
         endIfIdle();
@@ -45,6 +47,7 @@ void Station::begin()
         return;
     }
     if (!m_run.begin()) {
+        emit halted(Halt::ReportUnwritable, m_run.reportError());
         end(m_run.exitCode());
         return;
     }
@@ -74,6 +77,7 @@ bool Station::joinOthers()
                                           "stop that one first, or give each the names of its "
                                           "own sockets.")
                                .arg(joined.clash));
+        emit halted(Halt::SharedUnits, joined.clash);
         return false;
     }
     for (const StationNotice &other : joined.others)
@@ -156,9 +160,20 @@ void Station::hintPartOfName()
 
 void Station::onAppeared(const PortEntry &device)
 {
-    if (m_stopping || !matches(device) || m_settling.contains(device.location) ||
-        m_run.isRunning(device.location))
+    if (m_stopping || !matches(device) || m_settling.contains(device.location))
         return;
+    // Another unit where one is still under way (that one pulled in the
+    // middle of its exchange, this one plugged in at once): it settles once
+    // that exchange ended.
+    if (m_run.isRunning(device.location)) {
+        m_settling.insert(device.location, {device, nullptr});
+        return;
+    }
+    settle(device);
+}
+
+void Station::settle(const PortEntry &device)
+{
     // A dongle needs a moment to boot before it listens.
     auto *timer = new QTimer(this);
     timer->setSingleShot(true);
@@ -166,6 +181,33 @@ void Station::onAppeared(const PortEntry &device)
             [this, location = device.location] { onSettled(location); });
     m_settling.insert(device.location, {device, timer});
     timer->start(m_plan.settleMs);
+    emit unitSettling(device);
+}
+
+void Station::onUnitResult(const PortEntry &unit)
+{
+    // From the event loop, so that whoever hears of the ended unit hears of
+    // it before the next one at its place.
+    QMetaObject::invokeMethod(
+        this,
+        [this, location = unit.location] {
+            const auto waiting = m_settling.constFind(location);
+            if (waiting != m_settling.cend() && !waiting->timer && !m_run.isRunning(location))
+                settle(waiting->device);
+        },
+        Qt::QueuedConnection);
+}
+
+bool Station::retry(const PortEntry &unit, int attempt)
+{
+    if (m_stopping || !m_watcher || m_settling.contains(unit.location) ||
+        m_run.isRunning(unit.location))
+        return false;
+    const std::optional<PortEntry> device = m_watcher->find(unit.location);
+    if (!device || !device->samePlugIn(unit))
+        return false;
+    m_run.configure(*device, attempt);
+    return true;
 }
 
 void Station::onVanished(const QString &location)
@@ -176,6 +218,7 @@ void Station::onVanished(const QString &location)
     // Gone before it was due: nothing was sent, so there is nothing to record.
     // A unit plugged in there next settles from its own start.
     delete m_settling.take(location).timer;
+    emit unitGone(location);
 }
 
 void Station::onSettled(const QString &location)

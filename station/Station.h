@@ -29,18 +29,46 @@ public:
             QObject *parent = nullptr);
     ~Station() override;
 
+    // Why a station stops of its own accord, before or during its run.
+    enum class Halt
+    {
+        ReportUnwritable, // no unit is configured without its record
+        SharedUnits       // another station here takes the same units
+    };
+    Q_ENUM(Halt)
+
     // From the event loop; warnings go to the console.
     void start();
     // No new unit is taken; the end comes once the running ones ended.
     void stop();
+    // Configures a unit again that is still plugged in as it was (the same
+    // plug-in) and not under way, at once: it has settled before. False
+    // when it is not (gone, replaced, under way, or the station stopping).
+    bool retry(const PortEntry &unit, int attempt);
+    // The lot's summary record in the report, after the run's last unit.
+    [[nodiscard]] DurableAppend::Result recordSummary(const LotTotals &totals)
+    {
+        return m_run.recordSummary(totals);
+    }
+
+    // Its units' starts and ends, and the report's state.
+    [[nodiscard]] const ProductionRun &run() const { return m_run; }
 
 signals:
+    // A unit it takes came, and settles before it is sent anything.
+    void unitSettling(const PortEntry &unit);
+    // A device went away (any device: whoever shows the units knows theirs).
+    void unitGone(const QString &location);
+    // It stops, or does not start, for this reason; text says what happened,
+    // as its console says it.
+    void halted(Station::Halt why, const QString &text);
     void finished(int exitCode);
 
 private:
     struct Settling
     {
         PortEntry device;
+        // None while an earlier unit's exchange at its location still runs.
         QTimer *timer = nullptr;
     };
 
@@ -53,6 +81,8 @@ private:
     // one (a spelling that once took it).
     void hintPartOfName();
     void onAppeared(const PortEntry &device);
+    void settle(const PortEntry &device);
+    void onUnitResult(const PortEntry &unit);
     void onVanished(const QString &location);
     void onSettled(const QString &location);
     // Stops watching; units still settling are told as not configured.

@@ -22,6 +22,8 @@ QString kindName(UnitRecord::Kind kind)
         return QStringLiteral("station");
     case UnitRecord::Kind::Started:
         return QStringLiteral("started");
+    case UnitRecord::Kind::Summary:
+        return QStringLiteral("summary");
     case UnitRecord::Kind::Result:
         break;
     }
@@ -56,7 +58,9 @@ QStringList values(const RunIdentity &run, const UnitRecord &r, const QDateTime 
             r.result,
             r.reason,
             r.elapsedMs < 0 ? QString() : QString::number(r.elapsedMs),
-            r.kind == UnitRecord::Kind::Station ? QString() : QString::number(r.attempt)};
+            r.kind == UnitRecord::Kind::Station || r.kind == UnitRecord::Kind::Summary
+                ? QString()
+                : QString::number(r.attempt)};
 }
 
 // A reason's line breaks become "; " so that one CSV record stays one line
@@ -69,6 +73,32 @@ QString oneLine(QString value)
 }
 
 } // namespace
+
+UnitRecord lotSummaryRecord(const LotTotals &totals)
+{
+    const int tried = totals.passed + totals.failed;
+    const auto time = [](const QDateTime &t) {
+        return t.isValid() ? t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODateWithMs)
+                           : QStringLiteral("-");
+    };
+    UnitRecord record;
+    record.kind = UnitRecord::Kind::Summary;
+    record.result =
+        QStringLiteral("passed=%1 failed=%2 busy=%3 not-recorded=%4 quantity=%5 yield=%6")
+            .arg(totals.passed)
+            .arg(totals.failed)
+            .arg(totals.busy)
+            .arg(totals.notRecorded)
+            .arg(totals.quantity)
+            .arg(tried == 0
+                     ? QStringLiteral("-")
+                     : QString::number(100.0 * totals.passed / tried, 'f', 1) + QLatin1Char('%'));
+    record.reason = QStringLiteral("first=%1 last=%2 report=%3")
+                        .arg(time(totals.first), time(totals.last), totals.reportPath);
+    if (totals.first.isValid() && totals.last.isValid())
+        record.elapsedMs = totals.first.msecsTo(totals.last);
+    return record;
+}
 
 UnitReport::UnitReport(QString path, RunIdentity identity, std::unique_ptr<AppendFile> file)
     : m_identity(std::move(identity)), m_json(isJsonLines(path)),

@@ -23,19 +23,20 @@ struct RunIdentity
 
 // One line of the report. A run writes a "station" record before it waits
 // for any unit; each unit then gets a "started" record before it is sent its
-// first byte, and a "result" record when it ended. Its time is the time of
-// its write.
+// first byte, and a "result" record when it ended. A lot that ends gets a
+// "summary" record (see lotSummaryRecord). Its time is the time of its write.
 struct UnitRecord
 {
     enum class Kind
     {
         Station,
         Started,
-        Result
+        Result,
+        Summary
     };
     Kind kind = Kind::Result;
     int seq = 0;     // the unit's number in the run; 0 for the station record
-    int attempt = 1; // which exchange with the unit this is; none for the station record
+    int attempt = 1; // which exchange with the unit this is; none for station and summary
     PortEntry unit;
     QList<QByteArray> sent;
     QByteArray received;
@@ -43,6 +44,26 @@ struct UnitRecord
     QString reason;
     qint64 elapsedMs = -1; // results only
 };
+
+// What a lot came to when it ends, as its summary record keeps it.
+struct LotTotals
+{
+    int passed = 0;
+    int failed = 0;
+    int busy = 0;
+    int notRecorded = 0;
+    int quantity = 0; // 0: none was given
+    QDateTime first;  // the first and last result, invalid before any
+    QDateTime last;
+    QString reportPath;
+};
+
+// The summary record of a lot: the counts and the yield in "result"
+// ("passed=47 failed=3 busy=0 not-recorded=0 quantity=50 yield=94.0%"), the
+// first and last result and the report in "reason" ("first=... last=...
+// report=PATH", the path last, since it may hold blanks), and the time from
+// the first result to the last in "ms". A reader splits on blanks and '='.
+[[nodiscard]] UnitRecord lotSummaryRecord(const LotTotals &totals);
 
 // The report file of a production run: CSV with a header line when the file
 // is new, or JSON Lines when its name ends in ".jsonl" (in any case). Each

@@ -25,14 +25,15 @@ std::optional<double> Tally::yield() const
 
 SlotState stateAfter(const UnitEnd &end)
 {
+    // Sent nothing: there is no configured unit to lack its record.
+    if (end.result == QLatin1String("not-configured"))
+        return SlotState::NotConfigured;
     if (!end.recorded)
         return SlotState::NotRecorded;
     if (end.result == QLatin1String("ok"))
         return SlotState::Passed;
     if (end.result == QLatin1String("busy"))
         return SlotState::Busy;
-    if (end.result == QLatin1String("not-configured"))
-        return SlotState::NotConfigured;
     return SlotState::Failed;
 }
 
@@ -177,7 +178,12 @@ void RunBoard::unitVanished(const QString &location)
             continue;
         slot.present = false;
         // A unit under way still gets its end from the run (a port error).
-        if (slot.state != SlotState::Configuring) {
+        // One that failed that way keeps its FAIL: its hang-up often reaches
+        // the port before the system tells of its removal, and the operator
+        // must see it failed, not a free slot.
+        const bool lostInItsWait =
+            slot.state == SlotState::Failed && slot.result == QLatin1String("port-error");
+        if (slot.state != SlotState::Configuring && !lostInItsWait) {
             slot.state = SlotState::Empty;
             slot.startedAtMs = -1;
         }
@@ -206,6 +212,12 @@ void RunBoard::setBlocked(const QString &problem, const QString &remedy)
 void RunBoard::clearBlocked()
 {
     setBlocked({}, {});
+}
+
+void RunBoard::setStore(const StoreStatus &store)
+{
+    m_store = store;
+    emit storeChanged();
 }
 
 QList<RetryUnit> RunBoard::retryable() const

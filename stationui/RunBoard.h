@@ -2,6 +2,7 @@
 
 #include "serial/PortCatalog.h"
 #include "station/Fixture.h"
+#include "station/ProductionRun.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -42,15 +43,6 @@ struct SlotStatus
     QDateTime lastResultTime = {};
 };
 
-// How a unit ended, as the station tells it.
-struct UnitEnd
-{
-    QString result; // ok, no-answer, wrong-answer, port-error, busy, not-configured
-    QString reason;
-    bool recorded = true; // its result record is in the report
-    QDateTime time;
-};
-
 struct ResultLine
 {
     QDateTime time;
@@ -80,6 +72,23 @@ struct ReportStatus
     QString path;    // empty: the run keeps no report
     int records = 0; // written in this run
     QString error;   // why it cannot be written; empty while it can
+};
+
+// The record store the report's records go on to, as its forwarder tells.
+struct StoreStatus
+{
+    enum class State
+    {
+        Off,         // no store set up
+        Checking,    // asked whether it takes records, before the run
+        Reachable,   // records go on as they are written
+        Unreachable, // records wait in the report; the line goes on
+    };
+    State state = State::Off;
+    QString shown;      // the store's connection string, without a password
+    int waiting = 0;    // records in the report the store does not have yet
+    QString why;        // why it is unreachable
+    bool again = false; // reachable after an outage
 };
 
 // A unit to configure again: a failed slot whose unit is still plugged in.
@@ -124,6 +133,7 @@ public:
     // written, a station refused): shown over the whole view.
     void setBlocked(const QString &problem, const QString &remedy);
     void clearBlocked();
+    void setStore(const StoreStatus &store);
 
     [[nodiscard]] bool hasFixture() const { return m_fixture.has_value(); }
     [[nodiscard]] const QList<SlotStatus> &slotList() const { return m_slots; }
@@ -132,6 +142,7 @@ public:
     // Newest last, at most kRecentResults.
     [[nodiscard]] const QList<ResultLine> &recent() const { return m_recent; }
     [[nodiscard]] const ReportStatus &report() const { return m_report; }
+    [[nodiscard]] const StoreStatus &store() const { return m_store; }
     [[nodiscard]] QString runId() const { return m_runId; }
     [[nodiscard]] bool isBlocked() const { return !m_problem.isEmpty(); }
     [[nodiscard]] QString problem() const { return m_problem; }
@@ -147,6 +158,7 @@ signals:
     void tallyChanged();
     void resultAdded(const ResultLine &line);
     void reportChanged();
+    void storeChanged();
     void blockedChanged();
 
 private:
@@ -160,6 +172,7 @@ private:
     int m_lotQuantity = 0;
     QList<ResultLine> m_recent;
     ReportStatus m_report;
+    StoreStatus m_store;
     QString m_runId;
     QString m_problem;
     QString m_remedy;

@@ -1,6 +1,7 @@
 #include "stationui/RunSetup.h"
 
 #include "station/ReportName.h"
+#include "store/PgConnection.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -97,7 +98,31 @@ SetupCheck checkSetup(const RunSetup &setup)
             "Without a fixture, name the units to take (by-id name, socket, "
             "USB product or VID:PID).");
     }
+    // A password would sit in the settings file, readable to whoever reads
+    // it: libpq finds it in ~/.pgpass or a service file instead.
+    if (PgConnection::carriesPassword(setup.store)) {
+        check.problems << Texts::tr(
+            "The record store's connection string carries a password, which anyone who reads "
+            "the station's settings could read: put it in ~/.pgpass or a service file instead.");
+    } else if (!setup.store.isEmpty()) {
+        if (const QString why = PgConnection::settingsProblem(setup.store); !why.isEmpty())
+            check.problems << Texts::tr("The record store: %1").arg(why);
+    }
     if (check.problems.isEmpty())
         check.ready = ReadySetup{setup, *profile.resolved, fixture};
     return check;
+}
+
+RunPlan runPlanOf(const ReadySetup &ready)
+{
+    RunPlan plan;
+    plan.frames = ready.settings.frames;
+    plan.settingsText = ready.settings.settingsText;
+    plan.profilePath = ready.setup.profilePath;
+    plan.reportPath = ready.setup.reportPath;
+    plan.stationName = ready.setup.stationName;
+    plan.operatorName = ready.setup.operatorName;
+    plan.lot = ready.setup.lot;
+    plan.matches = ready.fixture ? ready.fixture->sockets() : ready.setup.matches;
+    return plan;
 }

@@ -20,6 +20,7 @@ struct RunSetup
     int lotQuantity = 0; // 0: none given
     QString fixturePath; // empty: no fixture, units as the patterns match
     QStringList matches; // without a fixture: which units the run takes
+    QString store;       // the record store's libpq connection string, or empty
     QString language;    // empty: the system's; "en", "zh_CN"
     bool sound = true;
     int typePercent = 100; // the window's type size
@@ -60,6 +61,11 @@ struct SetupCheck
 };
 
 [[nodiscard]] SetupCheck checkSetup(const RunSetup &setup);
+
+// What the station is told for a ready setup: vantrel-set --watch's plan
+// for the same profile, report, names and patterns; with a fixture, its
+// sockets each by its whole by-path name, so that the run takes exactly them.
+[[nodiscard]] RunPlan runPlanOf(const ReadySetup &ready);
 
 // Why name cannot stand as the operator of a run, or empty: the records must
 // say who ran it, and "operator" or "admin" says nobody.

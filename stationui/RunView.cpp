@@ -69,6 +69,10 @@ RunView::RunView(RunBoard *board, QWidget *parent) : QWidget(parent), m_board(bo
     m_report->setObjectName(QStringLiteral("reportState"));
     m_report->setWordWrap(true);
     content->addWidget(m_report);
+    m_store = new QLabel(m_content);
+    m_store->setObjectName(QStringLiteral("storeState"));
+    m_store->setWordWrap(true);
+    content->addWidget(m_store);
     content->addLayout(buildMiddle(), 1);
     buildBlocked();
 
@@ -81,6 +85,7 @@ RunView::RunView(RunBoard *board, QWidget *parent) : QWidget(parent), m_board(bo
     connect(m_board, &RunBoard::tallyChanged, this, &RunView::refreshTally);
     connect(m_board, &RunBoard::resultAdded, this, &RunView::onResultAdded);
     connect(m_board, &RunBoard::reportChanged, this, &RunView::refreshReport);
+    connect(m_board, &RunBoard::storeChanged, this, &RunView::refreshStore);
     connect(m_board, &RunBoard::blockedChanged, this, &RunView::refreshBlocked);
     rebuildTiles();
     retranslate();
@@ -291,6 +296,35 @@ void RunView::refreshReport()
             tr("Report %1: %n record(s) written.", nullptr, report.records).arg(report.path));
 }
 
+void RunView::refreshStore()
+{
+    const StoreStatus &store = m_board->store();
+    m_store->setVisible(store.state != StoreStatus::State::Off);
+    switch (store.state) {
+    case StoreStatus::State::Off:
+        break;
+    case StoreStatus::State::Checking:
+        m_store->setText(tr("Store %1: asking whether it takes the records...").arg(store.shown));
+        break;
+    case StoreStatus::State::Reachable:
+        if (store.waiting > 0)
+            m_store->setText((store.again
+                                  ? tr("Store %1 reachable again: %n record(s) waiting go now.",
+                                       nullptr, store.waiting)
+                                  : tr("Store %1: %n record(s) waiting.", nullptr, store.waiting))
+                                 .arg(store.shown));
+        else
+            m_store->setText(tr("Store %1: every record is in the store.").arg(store.shown));
+        break;
+    case StoreStatus::State::Unreachable:
+        m_store->setText(tr("Store %1 unreachable: %n record(s) waiting (%2). The line goes on; "
+                            "they follow when it is back.",
+                            nullptr, store.waiting)
+                             .arg(store.shown, store.why));
+        break;
+    }
+}
+
 void RunView::refreshBlocked()
 {
     const bool blocked = m_board->isBlocked();
@@ -313,6 +347,7 @@ void RunView::retranslate()
     m_blocked->setAccessibleName(m_blockedTitle->text());
     refreshTally();
     refreshReport();
+    refreshStore();
     refreshRecent();
 }
 

@@ -42,6 +42,7 @@ private:
     void onResultAdded(const ResultLine &line);
     void refreshTally();
     void refreshReport();
+    void refreshStore();
     void refreshBlocked();
     void refreshRecent();
     void tick();
@@ -56,6 +57,7 @@ private:
     QLabel *m_lotLabel = nullptr;
     QProgressBar *m_lot = nullptr;
     QLabel *m_report = nullptr;
+    QLabel *m_store = nullptr;
     QLabel *m_noSlots = nullptr;
     QScrollArea *m_scroll = nullptr;
     QWidget *m_grid = nullptr;

@@ -125,6 +125,7 @@ QGroupBox *SetupPage::buildStationGroup()
     m_fixtureSummary = named(new QLabel(m_stationGroup), "fixtureSummary");
     m_fixtureSummary->setWordWrap(true);
     m_matches = named(new QLineEdit(m_stationGroup), "matchPatterns");
+    m_store = named(new QLineEdit(m_stationGroup), "storeConninfo");
 
     auto *form = new QFormLayout(m_stationGroup);
     const auto row = [this, form](const char *caption, QWidget *buddy, QLayout *field) {
@@ -141,8 +142,9 @@ QGroupBox *SetupPage::buildStationGroup()
         pathRow(m_fixture, {m_chooseFixture, m_learnFixture, m_clearFixture}));
     form->addRow(static_cast<QWidget *>(nullptr), m_fixtureSummary);
     row(QT_TR_NOOP("&Units to take:"), m_matches, pathRow(m_matches, {}));
+    row(QT_TR_NOOP("Record &store:"), m_store, pathRow(m_store, {}));
 
-    for (QLineEdit *edit : {m_profile, m_report, m_station, m_fixture, m_matches})
+    for (QLineEdit *edit : {m_profile, m_report, m_station, m_fixture, m_matches, m_store})
         connect(edit, &QLineEdit::textEdited, this, &SetupPage::setupEdited);
     connect(m_profile, &QLineEdit::textChanged, this, &SetupPage::refreshProfile);
     connect(m_fixture, &QLineEdit::textChanged, this, &SetupPage::refreshFixture);
@@ -235,6 +237,8 @@ void SetupPage::retranslate()
     m_learnFixture->setText(tr("Le&arn fixture..."));
     m_clearFixture->setText(tr("No fi&xture"));
     m_matches->setPlaceholderText(tr("e.g. 0403:6001 or a by-id name; several apart by blanks"));
+    m_store->setPlaceholderText(
+        tr("None; or PostgreSQL, e.g. host=db dbname=line user=station (no password)"));
     m_language->setItemText(0, tr("The system's language"));
     m_sound->setText(tr("Pass and fail soun&ds"));
     m_setPin->setText(m_pinSet ? tr("Change P&IN...") : tr("Set P&IN..."));
@@ -263,6 +267,7 @@ void SetupPage::setSetup(const RunSetup &setup)
     m_station->setText(setup.stationName);
     m_fixture->setText(setup.fixturePath);
     m_matches->setText(setup.matches.join(QLatin1Char(' ')));
+    m_store->setText(setup.store);
     m_language->setCurrentIndex(std::max(0, m_language->findData(setup.language)));
     m_type->setCurrentIndex(std::max(0, m_type->findData(setup.typePercent)));
     m_sound->setChecked(setup.sound);
@@ -281,6 +286,7 @@ RunSetup SetupPage::setup() const
     setup.fixturePath = m_fixture->text().trimmed();
     static const QRegularExpression blanks(QStringLiteral("\\s+"));
     setup.matches = m_matches->text().split(blanks, Qt::SkipEmptyParts);
+    setup.store = m_store->text().trimmed();
     setup.language = m_language->currentData().toString();
     setup.typePercent = m_type->currentData().toInt();
     setup.sound = m_sound->isChecked();
@@ -367,7 +373,7 @@ void SetupPage::refreshEnabled()
     for (QLineEdit *edit : {m_operator, m_lot})
         edit->setReadOnly(!free);
     m_quantity->setReadOnly(!free);
-    for (QLineEdit *edit : {m_profile, m_report, m_station, m_fixture, m_matches})
+    for (QLineEdit *edit : {m_profile, m_report, m_station, m_fixture, m_matches, m_store})
         edit->setReadOnly(!guarded);
     m_matches->setEnabled(m_fixture->text().trimmed().isEmpty());
     for (QPushButton *button :

@@ -89,6 +89,7 @@ private:
     QPushButton *m_clearFixture = nullptr;
     QLabel *m_fixtureSummary = nullptr;
     QLineEdit *m_matches = nullptr;
+    QLineEdit *m_store = nullptr;
     QComboBox *m_language = nullptr;
     QCheckBox *m_sound = nullptr;
     QComboBox *m_type = nullptr;

@@ -16,6 +16,7 @@ constexpr char kLot[] = "setup/lot";
 constexpr char kQuantity[] = "setup/lotQuantity";
 constexpr char kFixture[] = "setup/fixture";
 constexpr char kMatches[] = "setup/matches";
+constexpr char kStore[] = "setup/store";
 constexpr char kLanguage[] = "window/language";
 constexpr char kSound[] = "window/sound";
 constexpr char kType[] = "window/typePercent";
@@ -46,6 +47,7 @@ RunSetup StationSettings::setup() const
     setup.lotQuantity = std::max(0, s.value(kQuantity, 0).toInt());
     setup.fixturePath = s.value(kFixture).toString();
     setup.matches = s.value(kMatches).toStringList();
+    setup.store = s.value(kStore).toString();
     setup.language = s.value(kLanguage).toString();
     setup.sound = s.value(kSound, true).toBool();
     setup.typePercent = std::clamp(s.value(kType, 100).toInt(), 50, 400);
@@ -63,6 +65,7 @@ void StationSettings::setSetup(const RunSetup &setup)
     s.setValue(kQuantity, setup.lotQuantity);
     s.setValue(kFixture, setup.fixturePath);
     s.setValue(kMatches, setup.matches);
+    s.setValue(kStore, setup.store);
     s.setValue(kLanguage, setup.language);
     s.setValue(kSound, setup.sound);
     s.setValue(kType, setup.typePercent);

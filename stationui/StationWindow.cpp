@@ -234,6 +234,7 @@ void StationWindow::start()
         m_board.useUnits();
     m_board.setLotQuantity(ready.setup.lotQuantity);
     m_board.setReport({ready.setup.reportPath, 0, {}});
+    m_runLot = ready.setup.lot;
     m_board.clearBlocked();
     m_state = State::Running;
     // A run locks the setup; the supervisor unlocks it again afterwards.
@@ -270,9 +271,8 @@ void StationWindow::retry()
 
 LotSummary StationWindow::lotSummary() const
 {
-    const RunSetup setup = m_setup->setup();
-    return {setup.lot, m_board.lotQuantity(), m_board.tally(), m_board.runId(),
-            m_board.report().path};
+    return {m_runLot.value_or(m_setup->setup().lot), m_board.lotQuantity(), m_board.tally(),
+            m_board.runId(), m_board.report().path};
 }
 
 void StationWindow::endLot()
@@ -283,6 +283,8 @@ void StationWindow::endLot()
     QMessageBox box(QMessageBox::Question, tr("End of lot"), lotSummaryText(summary),
                     QMessageBox::NoButton, this);
     box.setObjectName(QStringLiteral("lotSummary"));
+    // A window of its own: it takes the station's type only when told.
+    box.setFont(font());
     QPushButton *end = box.addButton(tr("&End the lot"), QMessageBox::AcceptRole);
     box.addButton(tr("Cancel"), QMessageBox::RejectRole);
     box.setDefaultButton(end);

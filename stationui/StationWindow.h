@@ -105,6 +105,9 @@ private:
     WindowLanguage m_language;
     PinGate m_gate;
     State m_state = State::Idle;
+    // The lot the records of the last run name: the setup may change after
+    // it stopped, the summary of its lot may not.
+    std::optional<QString> m_runLot;
     bool m_unlocked = false;
     bool m_closeAfterStop = false;
     qreal m_baseFontPoints = 0;

@@ -1,4 +1,5 @@
 #include "station/DeviceSource.h"
+#include "stationui/StationDriver.h"
 #include "stationui/StationWindow.h"
 
 #include <Version.h>
@@ -47,14 +48,21 @@ int main(int argc, char *argv[])
         icon.addFile(icons.next());
     QApplication::setWindowIcon(icon);
 
+    Console::ignoreWriteSignals();
     StationWindow::Platform platform;
     platform.settings = std::make_unique<StationSettings>(parser.value(settings));
     platform.deviceSources = [] { return systemDeviceSources(); };
     StationWindow window(std::move(platform));
-    // Until the run is wired to the station nothing is ever under way, so a
-    // stop ends at once.
-    QObject::connect(&window, &StationWindow::stopRequested, &window, &StationWindow::runEnded,
-                     Qt::QueuedConnection);
+    StationDriver::Platform line;
+    line.deviceSources = [] { return systemDeviceSources(); };
+    // The station's lines, as vantrel-set's, for the system's log.
+    line.console.program = QStringLiteral("vantrel-station");
+    StationDriver driver(&window, std::move(line));
+    // A closed window lets the run end first (see closeEvent); then the
+    // store gets its last go at the records that wait.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QObject::connect(&app, &QGuiApplication::lastWindowClosed, &driver,
+                     [&driver] { driver.shutdown([] { QCoreApplication::quit(); }); });
     window.show();
     return QApplication::exec();
 }

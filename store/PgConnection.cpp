@@ -79,14 +79,26 @@ QString PgConnection::settingsProblem(const QString &conninfo)
         PQfreemem(error);
         return QStringLiteral("--store cannot be read: %1").arg(why);
     }
-    for (const PQconninfoOption *o = options.get(); o->keyword; ++o) {
-        if (qstrcmp(o->keyword, "password") == 0 && o->val) {
-            return QStringLiteral("--store carries a password, which anyone on this computer can "
-                                  "read in the process list; put it in ~/.pgpass (or the file "
-                                  "PGPASSFILE names, or a service file) instead.");
-        }
+    if (carriesPassword(conninfo)) {
+        return QStringLiteral("--store carries a password, which anyone on this computer can "
+                              "read in the process list; put it in ~/.pgpass (or the file "
+                              "PGPASSFILE names, or a service file) instead.");
     }
     return {};
+}
+
+bool PgConnection::carriesPassword(const QString &conninfo)
+{
+    char *error = nullptr;
+    const Options options(PQconninfoParse(conninfo.toUtf8().constData(), &error));
+    PQfreemem(error);
+    if (!options)
+        return false;
+    for (const PQconninfoOption *o = options.get(); o->keyword; ++o) {
+        if (qstrcmp(o->keyword, "password") == 0 && o->val)
+            return true;
+    }
+    return false;
 }
 
 QString PgConnection::shown(const QString &conninfo)

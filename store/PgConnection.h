@@ -62,6 +62,8 @@ public:
     // Why a conninfo is refused before any connection (it cannot be read, or
     // it carries a password); empty when it is fine.
     [[nodiscard]] static QString settingsProblem(const QString &conninfo);
+    // Whether a readable conninfo carries a password.
+    [[nodiscard]] static bool carriesPassword(const QString &conninfo);
     // The conninfo as "key=value ..." without its password, to be shown.
     [[nodiscard]] static QString shown(const QString &conninfo);
 

@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QImage>
+#include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -36,7 +38,8 @@ UnitEnd endAt(const QString &result, int secondsLater, const QString &reason = {
 }
 
 // A lot of 500 under way on an 8-slot fixture: earlier units passed and a
-// few failed; now each state a tile can show but "Not recorded".
+// few failed; now each state a tile shows while the report can be written
+// (Not recorded and Not configured come only with a failed report or a stop).
 void feed(RunBoard &board)
 {
     // Units under way for the times shown, whenever the picture is taken.
@@ -74,6 +77,11 @@ void feed(RunBoard &board)
     board.unitEnded(unit(8), endAt(QStringLiteral("ok"), 378));
     board.setRunId(QStringLiteral("6813085b-f520-4658-9503-ad67f9d25618"));
     board.setReport({QStringLiteral("/srv/line-3/units-WO-1187.csv"), 96, {}});
+    StoreStatus store;
+    store.state = StoreStatus::State::Reachable;
+    store.shown = QStringLiteral("host=db dbname=line user=station");
+    store.waiting = 2;
+    board.setStore(store);
 }
 
 RunSetup exampleSetup(const StationShot &shot)
@@ -116,11 +124,46 @@ std::unique_ptr<StationWindow> exampleWindow(const QDir &scratch, const StationS
         return nullptr;
     }
     feed(*window->board());
-    window->findChild<QAction *>(QLatin1String(shot.setupPage ? "showSetup" : "showRun"))
+    window
+        ->findChild<QAction *>(
+            QLatin1String(shot.page == StationShot::Page::Setup ? "showSetup" : "showRun"))
         ->trigger();
     window->resize(1280, 800);
     window->show();
     return window;
+}
+
+// The window with End of lot's summary over its middle, as the operator sees
+// it; the summary is cancelled, so that nothing is written.
+QImage lotSummaryOver(StationWindow &window)
+{
+    // Stopped: the units under way ended, the one settling was not begun.
+    RunBoard &board = *window.board();
+    board.unitEnded(exampleUnit(4, 4144), endAt(QStringLiteral("ok"), 380));
+    board.unitEnded(exampleUnit(5, 4145), endAt(QStringLiteral("ok"), 381));
+    board.unitEnded(exampleUnit(6, 4146),
+                    endAt(QStringLiteral("not-configured"), 381,
+                          QStringLiteral("The station was stopped while the unit settled; "
+                                         "nothing was sent.")));
+    window.runEnded();
+    QImage image;
+    QTimer::singleShot(kShowMs, &window, [&window, &image] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        image = window.grab().toImage();
+        const QImage summary = box->grab().toImage();
+        QPainter painter(&image);
+        painter.drawImage((image.width() - summary.width()) / 2,
+                          (image.height() - summary.height()) / 2, summary);
+        painter.setPen(window.palette().color(QPalette::Dark));
+        painter.drawRect((image.width() - summary.width()) / 2,
+                         (image.height() - summary.height()) / 2, summary.width() - 1,
+                         summary.height() - 1);
+        box->reject();
+    });
+    window.findChild<QAction *>(QStringLiteral("endLot"))->trigger();
+    return image;
 }
 
 } // namespace
@@ -154,7 +197,8 @@ void shootStation(const QDir &folder, QList<StationShot> shots, std::function<vo
         Q_UNUSED(scratch);
         if (QWidget *focus = QApplication::focusWidget())
             focus->clearFocus();
-        const QImage image = window->grab().toImage();
+        const QImage image = shot.page == StationShot::Page::LotSummary ? lotSummaryOver(*window)
+                                                                        : window->grab().toImage();
         QDir::setCurrent(before);
         if (!writePng(image, folder.filePath(shot.file))) {
             done(false);

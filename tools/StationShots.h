@@ -6,12 +6,18 @@
 #include <functional>
 
 // The station window's pictures for the user guide: the run view in the
-// middle of a lot and the setup page, fed with example units (no station
-// runs), in the language and type size given.
+// middle of a lot, the setup page and the end of the lot's summary, fed with
+// example units (no station runs), in the language and type size given.
 struct StationShot
 {
+    enum class Page
+    {
+        Run,
+        Setup,
+        LotSummary // the run stopped, End of lot's summary over the run view
+    };
     QString file;
-    bool setupPage = false;
+    Page page = Page::Run;
     QString language = QStringLiteral("en");
     int typePercent = 100;
 };

@@ -250,11 +250,13 @@ struct Options
     QList<StationShot> stationShots;
 };
 
-// The station window's two pictures, in the language and type size asked.
+// The station window's pictures, in the language and type size asked.
 QList<StationShot> stationShots(const QCommandLineParser &parser)
 {
-    QList<StationShot> shots{{QStringLiteral("station-run.png")},
-                             {QStringLiteral("station-setup.png"), true}};
+    QList<StationShot> shots{
+        {QStringLiteral("station-run.png")},
+        {QStringLiteral("station-setup.png"), StationShot::Page::Setup},
+        {QStringLiteral("station-lot-summary.png"), StationShot::Page::LotSummary}};
     for (StationShot &shot : shots) {
         shot.language = parser.value(QStringLiteral("station-language"));
         shot.typePercent = parser.value(QStringLiteral("station-type")).toInt();

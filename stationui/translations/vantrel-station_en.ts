@@ -191,6 +191,14 @@
         <source>Without a fixture, name the units to take (by-id name, socket, USB product or VID:PID).</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The record store&apos;s connection string carries a password, which anyone who reads the station&apos;s settings could read: put it in ~/.pgpass or a service file instead.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The record store: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>RunView</name>
@@ -252,6 +260,35 @@
     <message>
         <source>%1  Slot %2  %3</source>
         <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Store %1: asking whether it takes the records...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>Store %1 reachable again: %n record(s) waiting go now.</source>
+        <translation>
+            <numerusform>Store %1 reachable again: %n record waiting goes now.</numerusform>
+            <numerusform>Store %1 reachable again: %n records waiting go now.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Store %1: %n record(s) waiting.</source>
+        <translation>
+            <numerusform>Store %1: %n record waiting.</numerusform>
+            <numerusform>Store %1: %n records waiting.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Store %1: every record is in the store.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>Store %1 unreachable: %n record(s) waiting (%2). The line goes on; they follow when it is back.</source>
+        <translation>
+            <numerusform>Store %1 unreachable: %n record waiting (%2). The line goes on; it follows when the store is back.</numerusform>
+            <numerusform>Store %1 unreachable: %n records waiting (%2). The line goes on; they follow when the store is back.</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -431,6 +468,14 @@
         <source>Sends %1. SHA-256 of the settings: %2.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Record &amp;store:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>None; or PostgreSQL, e.g. host=db dbname=line user=station (no password)</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>SlotTile</name>
@@ -484,6 +529,29 @@
     </message>
     <message>
         <source>Attempt %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>StationDriver</name>
+    <message>
+        <source>The record store %1 refused the station: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mend the store&apos;s setting (its database, its user and that user&apos;s rights, the password in ~/.pgpass) or clear it in the setup, then press Start. Nothing was configured.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not started: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Two stations must never share a unit. Stop the other station first, or give each station the sockets of its own fixture; then press Start.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Make room on the disk, or choose a report in a folder that exists and that may be written to (Setup, F2); then press Start. No unit is configured until its record can be written.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

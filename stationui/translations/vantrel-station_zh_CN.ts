@@ -190,6 +190,14 @@
         <source>Without a fixture, name the units to take (by-id name, socket, USB product or VID:PID).</source>
         <translation>不使用夹具时，请指定要接收的设备（by-id 名称、插口、USB 产品名或 VID:PID）。</translation>
     </message>
+    <message>
+        <source>The record store&apos;s connection string carries a password, which anyone who reads the station&apos;s settings could read: put it in ~/.pgpass or a service file instead.</source>
+        <translation>记录库的连接字符串中含有密码，任何能读取工位设置的人都能看到：请改放在 ~/.pgpass 或服务文件中。</translation>
+    </message>
+    <message>
+        <source>The record store: %1</source>
+        <translation>记录库：%1</translation>
+    </message>
 </context>
 <context>
     <name>RunView</name>
@@ -250,6 +258,32 @@
     <message>
         <source>%1  Slot %2  %3</source>
         <translation>%1  槽位 %2  %3</translation>
+    </message>
+    <message>
+        <source>Store %1: asking whether it takes the records...</source>
+        <translation>记录库 %1：正在询问是否接收记录……</translation>
+    </message>
+    <message numerus="yes">
+        <source>Store %1 reachable again: %n record(s) waiting go now.</source>
+        <translation>
+            <numerusform>记录库 %1 已恢复连接：%n 条等待中的记录正在发送。</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Store %1: %n record(s) waiting.</source>
+        <translation>
+            <numerusform>记录库 %1：%n 条记录等待中。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Store %1: every record is in the store.</source>
+        <translation>记录库 %1：所有记录均已入库。</translation>
+    </message>
+    <message numerus="yes">
+        <source>Store %1 unreachable: %n record(s) waiting (%2). The line goes on; they follow when it is back.</source>
+        <translation>
+            <numerusform>记录库 %1 无法连接：%n 条记录等待中（%2）。产线照常运行；恢复后记录将补发。</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -428,6 +462,14 @@
         <source>Sends %1. SHA-256 of the settings: %2.</source>
         <translation>写入：%1。设置的 SHA-256：%2。</translation>
     </message>
+    <message>
+        <source>Record &amp;store:</source>
+        <translation>记录库(&amp;S)：</translation>
+    </message>
+    <message>
+        <source>None; or PostgreSQL, e.g. host=db dbname=line user=station (no password)</source>
+        <translation>无；或 PostgreSQL，例如 host=db dbname=line user=station（不含密码）</translation>
+    </message>
 </context>
 <context>
     <name>SlotTile</name>
@@ -482,6 +524,29 @@
     <message>
         <source>Attempt %1</source>
         <translation>第 %1 次</translation>
+    </message>
+</context>
+<context>
+    <name>StationDriver</name>
+    <message>
+        <source>The record store %1 refused the station: %2</source>
+        <translation>记录库 %1 拒绝了本工位：%2</translation>
+    </message>
+    <message>
+        <source>Mend the store&apos;s setting (its database, its user and that user&apos;s rights, the password in ~/.pgpass) or clear it in the setup, then press Start. Nothing was configured.</source>
+        <translation>请修正记录库设置（数据库、用户及其权限、~/.pgpass 中的密码），或在设置中清空它，然后按“开始”。未配置任何设备。</translation>
+    </message>
+    <message>
+        <source>Not started: %1</source>
+        <translation>未启动：%1</translation>
+    </message>
+    <message>
+        <source>Two stations must never share a unit. Stop the other station first, or give each station the sockets of its own fixture; then press Start.</source>
+        <translation>两个工位绝不能共用同一设备。请先停止另一个工位，或为每个工位指定其自己夹具的插口；然后按“开始”。</translation>
+    </message>
+    <message>
+        <source>Make room on the disk, or choose a report in a folder that exists and that may be written to (Setup, F2); then press Start. No unit is configured until its record can be written.</source>
+        <translation>请腾出磁盘空间，或在存在且可写的文件夹中选择报告（设置，F2）；然后按“开始”。在记录能够写入之前，不会配置任何设备。</translation>
     </message>
 </context>
 <context>

@@ -123,7 +123,8 @@ void StationTest::presentDevices()
 // A script of what happens on the line: "plug" and "pull" the dongle,
 // "swap" (another unit on its device at once), "again" (the source tells of
 // the same list once more), "done:N" (wait for N result lines), "idle:MS"
-// (let MS pass), "frames:N" (the dongle got N frames so far).
+// (let MS pass), "frames:N" (the dongle got N frames so far), "sent:N" (wait
+// for N frames), "slow" (the dongle answers 400 ms late).
 void StationTest::unitsAsTheyComeAndGo_data()
 {
     QTest::addColumn<int>("settleMs");
@@ -152,6 +153,9 @@ void StationTest::unitsAsTheyComeAndGo_data()
     QTest::newRow("another unit while settling")
         << 2000 << "plug idle:1200 swap idle:1200 frames:0 done:1" << 1
         << "1 unit: 1 acknowledged, 0 failed." << 0;
+    // The old unit's exchange ends first; the new one is not lost.
+    QTest::newRow("another unit while one is under way")
+        << 0 << "slow plug sent:1 swap done:2" << 2 << "2 units: 2 acknowledged, 0 failed." << 0;
 }
 
 void StationTest::unitsAsTheyComeAndGo()
@@ -179,6 +183,10 @@ void StationTest::unitsAsTheyComeAndGo()
             rig.source->swap(other);
         else if (step == QLatin1String("again"))
             rig.source->announceAgain();
+        else if (step == QLatin1String("slow"))
+            unit.dongle->setOptions({.delayMs = 400});
+        else if (step.startsWith(QLatin1String("sent:")))
+            QTRY_COMPARE(unit.frames(), argument.toInt());
         else if (step.startsWith(QLatin1String("frames:")))
             QCOMPARE(unit.frames(), argument.toInt());
         else if (step.startsWith(QLatin1String("done:")))

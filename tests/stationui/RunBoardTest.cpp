@@ -100,6 +100,10 @@ void RunBoardTest::fixtureSlots()
     QCOMPARE(board.slotList().at(1).unit.serialNumber, QStringLiteral("SN2"));
 
     QCOMPARE(board.slotList().at(2).state, SlotState::Failed);
+    // The same pull, its port's hang-up heard before the device's removal:
+    // still failed, not a free slot.
+    board.unitVanished(QStringLiteral("/dev/tty-s3"));
+    QCOMPARE(board.slotList().at(2).state, SlotState::Failed);
     // Only a failed unit still plugged in is tried again, with its next attempt.
     const QList<RetryUnit> retry = board.retryable();
     QCOMPARE(retry.size(), 1);

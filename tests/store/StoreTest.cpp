@@ -279,8 +279,14 @@ void StoreTest::refusedAtStart()
 void StoreTest::hostileTextRoundTrips_data()
 {
     QTest::addColumn<QString>("report");
-    QTest::newRow("csv") << "hostile.csv";
-    QTest::newRow("json lines") << "hostile.jsonl";
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("csv") << "hostile.csv"
+                         << "result";
+    QTest::newRow("json lines") << "hostile.jsonl"
+                                << "result";
+    // A lot's summary: no unit, no attempt.
+    QTest::newRow("summary") << "summary.csv"
+                             << "summary";
 }
 
 // Whatever the text, the store gives back the report's very lines.
@@ -288,10 +294,11 @@ void StoreTest::hostileTextRoundTrips()
 {
     NEED_SERVER();
     QFETCH(QString, report);
+    QFETCH(QString, kind);
     const bool json = ReportFormat::isJsonLines(report);
-    const QString db = database(json ? "hostile_json" : "hostile_csv");
+    const QString db = database(QFileInfo(report).completeBaseName() + (json ? "_json" : "_csv"));
     ReportFormat::Record record;
-    record[ReportFormat::Kind] = "result";
+    record[ReportFormat::Kind] = kind;
     record[ReportFormat::Time] = "2026-12-08T16:37:00.163+05:30";
     record[ReportFormat::Lot] = "x'); DROP TABLE vantrel_records; --";
     record[ReportFormat::RunId] = QUuid::createUuid().toString(QUuid::WithoutBraces);

@@ -16,7 +16,7 @@ repo=$(cd "$here/../.." && pwd)
 build=$(cd "$1" && pwd)
 shift
 tests=("$@")
-[ ${#tests[@]} -gt 0 ] || tests=(usb_window_test usb_station_test)
+[ ${#tests[@]} -gt 0 ] || tests=(usb_window_test usb_station_test usb_station_window_test)
 # The whole guest, boot included; a run takes about a minute and a half.
 limit=${VANTREL_USB_LIMIT:-300}
 
