@@ -47,7 +47,7 @@ public:
         window = std::make_unique<StationWindow>(std::move(platform));
         StationDriver::Platform line;
         line.deviceSources = [this] {
-            auto scripted = std::make_unique<ScriptedDeviceSource>(m_present);
+            auto scripted = std::make_unique<ScriptedDeviceSource>();
             source = scripted.get();
             DeviceSources sources;
             sources.push_back(std::move(scripted));
@@ -97,16 +97,13 @@ public:
         act("stopRun");
         QTRY_VERIFY(!window->isRunning());
     }
-    // A unit that answers (or not) in socket n.
+    // A unit that answers (or not) in socket n, once the station waits.
     PlayedDongle &plug(int n, DongleOptions options = {})
     {
         auto &dongle = units[n] = std::make_unique<PlayedDongle>(std::move(options));
         PortEntry entry = dongle->entry(QStringLiteral("SN-%1").arg(n));
         entry.byPath = socket(n);
-        if (source)
-            source->plug(entry);
-        else
-            m_present << entry;
+        source->plug(entry);
         return *dongle;
     }
     void pull(int n) { source->pull(units[n]->pty.slavePath()); }
@@ -127,7 +124,6 @@ public:
 
 private:
     QString m_folder;
-    QList<PortEntry> m_present;
     CapturedConsole m_console;
 };
 
