@@ -144,6 +144,7 @@ private slots:
     void retryThenEndOfLot();
     void runRefused_data();
     void runRefused();
+    void storeAway();
 
 private:
     // Stations announce themselves in the runtime folder: the test's own.
@@ -314,6 +315,27 @@ void StationDriverTest::runRefused()
     for (const auto &[n, unit] : line.units)
         QCOMPARE(unit->frames(), started.contains(QStringLiteral("SN-%1").arg(n)) ? 1 : 0);
     QCOMPARE(QFile::exists(setup.reportPath), full);
+}
+
+// A store that does not answer only makes the records wait: the line goes
+// on, and the window says how many wait.
+void StationDriverTest::storeAway()
+{
+    QTemporaryDir dir;
+    Line line(dir.path());
+    RunSetup setup = line.setup({1});
+    setup.store =
+        QStringLiteral("host=127.0.0.1 port=9 dbname=line user=station connect_timeout=2");
+    line.start(setup);
+    QTRY_VERIFY_WITH_TIMEOUT(line.waiting(), 10000);
+    line.plug(1);
+    QTRY_COMPARE(line.tally().passed, 1);
+    const StoreStatus &store = line.window->board()->store();
+    QTRY_COMPARE_WITH_TIMEOUT(store.state, StoreStatus::State::Unreachable, 10000);
+    // The station's record, the unit's started and result records.
+    QCOMPARE(store.waiting, 3);
+    QVERIFY(!line.window->board()->isBlocked());
+    line.stop();
 }
 
 QTEST_MAIN(StationDriverTest)
