@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
@@ -19,6 +20,23 @@
 #include <utility>
 
 namespace {
+
+// The patterns as the field shows them: apart by blanks, one that holds a
+// blank or a quote in quotes (a quote in it tripled), as
+// QProcess::splitCommand reads them back.
+QString patternsText(const QStringList &patterns)
+{
+    QStringList shown;
+    for (QString pattern : patterns) {
+        static const QRegularExpression needsQuotes(QStringLiteral("[\\s\"]"));
+        if (pattern.contains(needsQuotes))
+            pattern = QLatin1Char('"') +
+                      pattern.replace(QLatin1Char('"'), QStringLiteral("\"\"\"")) +
+                      QLatin1Char('"');
+        shown << pattern;
+    }
+    return shown.join(QLatin1Char(' '));
+}
 
 constexpr int kTypeSizes[] = {100, 125, 150, 200, 300};
 
@@ -236,7 +254,8 @@ void SetupPage::retranslate()
     m_chooseFixture->setText(tr("Choose..."));
     m_learnFixture->setText(tr("Le&arn fixture..."));
     m_clearFixture->setText(tr("No fi&xture"));
-    m_matches->setPlaceholderText(tr("e.g. 0403:6001 or a by-id name; several apart by blanks"));
+    m_matches->setPlaceholderText(tr(
+        "e.g. 0403:6001 or a by-id name; several apart by blanks, \"one with blanks\" in quotes"));
     m_store->setPlaceholderText(
         tr("None; or PostgreSQL, e.g. host=db dbname=line user=station (no password)"));
     m_language->setItemText(0, tr("The system's language"));
@@ -266,7 +285,7 @@ void SetupPage::setSetup(const RunSetup &setup)
     m_report->setText(setup.reportPath);
     m_station->setText(setup.stationName);
     m_fixture->setText(setup.fixturePath);
-    m_matches->setText(setup.matches.join(QLatin1Char(' ')));
+    m_matches->setText(patternsText(setup.matches));
     m_store->setText(setup.store);
     m_language->setCurrentIndex(std::max(0, m_language->findData(setup.language)));
     m_type->setCurrentIndex(std::max(0, m_type->findData(setup.typePercent)));
@@ -284,8 +303,9 @@ RunSetup SetupPage::setup() const
     setup.reportPath = m_report->text().trimmed();
     setup.stationName = m_station->text().trimmed();
     setup.fixturePath = m_fixture->text().trimmed();
-    static const QRegularExpression blanks(QStringLiteral("\\s+"));
-    setup.matches = m_matches->text().split(blanks, Qt::SkipEmptyParts);
+    // A product name has blanks ("Dongle emulator *"): split apart, its
+    // words would be patterns of their own, and "*" takes every device.
+    setup.matches = QProcess::splitCommand(m_matches->text());
     setup.store = m_store->text().trimmed();
     setup.language = m_language->currentData().toString();
     setup.typePercent = m_type->currentData().toInt();

@@ -185,12 +185,15 @@ void StationDriver::forwardTo(const QString &report, const QString &conninfo)
     m_forwarder = std::make_unique<ReportForwarder>(report, conninfo);
     m_forwarding = serves;
     ReportForwarder *forwarder = m_forwarder.get();
+    // The forwarder counts what waits as it tells; records written since
+    // its count, before its word arrives here, wait too.
     connect(forwarder, &ReportForwarder::unreachable, this,
             [this](int waiting, const QString &why) {
-                setStore(StoreStatus::State::Unreachable, waiting, why);
+                setStore(StoreStatus::State::Unreachable,
+                         std::max(waiting, m_board->store().waiting), why);
             });
     connect(forwarder, &ReportForwarder::reachable, this, [this](int waiting) {
-        setStore(StoreStatus::State::Reachable, waiting);
+        setStore(StoreStatus::State::Reachable, std::max(waiting, m_board->store().waiting));
         StoreStatus again = m_board->store();
         again.again = true;
         m_board->setStore(again);

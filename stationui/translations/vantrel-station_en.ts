@@ -358,10 +358,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>e.g. 0403:6001 or a by-id name; several apart by blanks</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>The system&apos;s language</source>
         <translation type="unfinished"></translation>
     </message>
@@ -474,6 +470,10 @@
     </message>
     <message>
         <source>None; or PostgreSQL, e.g. host=db dbname=line user=station (no password)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>e.g. 0403:6001 or a by-id name; several apart by blanks, &quot;one with blanks&quot; in quotes</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -353,10 +353,6 @@
         <translation>不用夹具(&amp;X)</translation>
     </message>
     <message>
-        <source>e.g. 0403:6001 or a by-id name; several apart by blanks</source>
-        <translation>例如 0403:6001 或 by-id 名称；多个时以空格分隔</translation>
-    </message>
-    <message>
         <source>The system&apos;s language</source>
         <translation>系统语言</translation>
     </message>
@@ -469,6 +465,10 @@
     <message>
         <source>None; or PostgreSQL, e.g. host=db dbname=line user=station (no password)</source>
         <translation>无；或 PostgreSQL，例如 host=db dbname=line user=station（不含密码）</translation>
+    </message>
+    <message>
+        <source>e.g. 0403:6001 or a by-id name; several apart by blanks, &quot;one with blanks&quot; in quotes</source>
+        <translation>例如 0403:6001 或 by-id 名称；多个时以空格分隔，含空格的请加引号（&quot;含 空格&quot;）</translation>
     </message>
 </context>
 <context>

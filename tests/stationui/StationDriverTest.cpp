@@ -47,7 +47,7 @@ public:
         window = std::make_unique<StationWindow>(std::move(platform));
         StationDriver::Platform line;
         line.deviceSources = [this] {
-            auto scripted = std::make_unique<ScriptedDeviceSource>(m_present);
+            auto scripted = std::make_unique<ScriptedDeviceSource>();
             source = scripted.get();
             DeviceSources sources;
             sources.push_back(std::move(scripted));
@@ -97,16 +97,13 @@ public:
         act("stopRun");
         QTRY_VERIFY(!window->isRunning());
     }
-    // A unit that answers (or not) in socket n.
+    // A unit that answers (or not) in socket n, once the station waits.
     PlayedDongle &plug(int n, DongleOptions options = {})
     {
         auto &dongle = units[n] = std::make_unique<PlayedDongle>(std::move(options));
         PortEntry entry = dongle->entry(QStringLiteral("SN-%1").arg(n));
         entry.byPath = socket(n);
-        if (source)
-            source->plug(entry);
-        else
-            m_present << entry;
+        source->plug(entry);
         return *dongle;
     }
     void pull(int n) { source->pull(units[n]->pty.slavePath()); }
@@ -127,7 +124,6 @@ public:
 
 private:
     QString m_folder;
-    QList<PortEntry> m_present;
     CapturedConsole m_console;
 };
 
@@ -148,6 +144,7 @@ private slots:
     void retryThenEndOfLot();
     void runRefused_data();
     void runRefused();
+    void storeAway();
 
 private:
     // Stations announce themselves in the runtime folder: the test's own.
@@ -318,6 +315,27 @@ void StationDriverTest::runRefused()
     for (const auto &[n, unit] : line.units)
         QCOMPARE(unit->frames(), started.contains(QStringLiteral("SN-%1").arg(n)) ? 1 : 0);
     QCOMPARE(QFile::exists(setup.reportPath), full);
+}
+
+// A store that does not answer only makes the records wait: the line goes
+// on, and the window says how many wait.
+void StationDriverTest::storeAway()
+{
+    QTemporaryDir dir;
+    Line line(dir.path());
+    RunSetup setup = line.setup({1});
+    setup.store =
+        QStringLiteral("host=127.0.0.1 port=9 dbname=line user=station connect_timeout=2");
+    line.start(setup);
+    QTRY_VERIFY_WITH_TIMEOUT(line.waiting(), 10000);
+    line.plug(1);
+    QTRY_COMPARE(line.tally().passed, 1);
+    const StoreStatus &store = line.window->board()->store();
+    QTRY_COMPARE_WITH_TIMEOUT(store.state, StoreStatus::State::Unreachable, 10000);
+    // The station's record, the unit's started and result records.
+    QCOMPARE(store.waiting, 3);
+    QVERIFY(!line.window->board()->isBlocked());
+    line.stop();
 }
 
 QTEST_MAIN(StationDriverTest)

@@ -121,7 +121,9 @@ void StationWindowTest::setupKept()
     setup.operatorName = QStringLiteral("Kim Lee");
     setup.lot = QStringLiteral("WO-1187");
     setup.lotQuantity = 500;
-    setup.matches = {QStringLiteral("0403:6001"), QStringLiteral("emulator")};
+    // A product name with blanks stays one pattern, a quote in it too.
+    setup.matches = {QStringLiteral("0403:6001"), QStringLiteral("emulator"),
+                     QStringLiteral("Dongle emulator *"), QStringLiteral("Lab \"7\" rig")};
     setup.language = QStringLiteral("en");
     setup.sound = false;
     setup.typePercent = 150;
