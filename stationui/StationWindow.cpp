@@ -387,8 +387,11 @@ QString lotSummaryText(const LotSummary &summary)
 {
     const std::optional<double> yield = summary.tally.yield();
     const QLocale locale;
-    const auto time = [&locale](const QDateTime &t) {
-        return t.isValid() ? locale.toString(t, QLocale::ShortFormat) : QStringLiteral("-");
+    // Whole dates and 24-hour times, as the tiles and the report show them:
+    // a short locale date ("12/8/26") reads differently on every line.
+    const auto time = [](const QDateTime &t) {
+        return t.isValid() ? t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                           : QStringLiteral("-");
     };
     QStringList lines;
     lines << QCoreApplication::translate("StationWindow", "Lot: %1").arg(summary.lot)
