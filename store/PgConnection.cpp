@@ -19,6 +19,27 @@ struct OptionsFree
 };
 using Options = std::unique_ptr<PQconninfoOption, OptionsFree>;
 
+// The conninfo's options as libpq reads them; null, with why, when it
+// cannot read them.
+Options parsed(const QString &conninfo, QString *why = nullptr)
+{
+    char *error = nullptr;
+    Options options(PQconninfoParse(conninfo.toUtf8().constData(), &error));
+    if (!options && why)
+        *why = error ? QString::fromUtf8(error) : QStringLiteral("out of memory");
+    PQfreemem(error);
+    return options;
+}
+
+bool hasPassword(const PQconninfoOption *options)
+{
+    for (const PQconninfoOption *o = options; o->keyword; ++o) {
+        if (qstrcmp(o->keyword, "password") == 0 && o->val)
+            return true;
+    }
+    return false;
+}
+
 // Keywords before "dbname" are defaults the conninfo may override; those
 // after it are ours. A lost server is noticed within seconds, not at the
 // system's TCP time-out, so that the line hears of it soon.
@@ -72,14 +93,11 @@ bool PgConnection::isOpen() const
 
 QString PgConnection::settingsProblem(const QString &conninfo)
 {
-    char *error = nullptr;
-    const Options options(PQconninfoParse(conninfo.toUtf8().constData(), &error));
-    if (!options) {
-        const QString why = error ? text(error) : QStringLiteral("out of memory");
-        PQfreemem(error);
-        return QStringLiteral("--store cannot be read: %1").arg(why);
-    }
-    if (carriesPassword(conninfo)) {
+    QString why;
+    const Options options = parsed(conninfo, &why);
+    if (!options)
+        return QStringLiteral("--store cannot be read: %1").arg(why.trimmed());
+    if (hasPassword(options.get())) {
         return QStringLiteral("--store carries a password, which anyone on this computer can "
                               "read in the process list; put it in ~/.pgpass (or the file "
                               "PGPASSFILE names, or a service file) instead.");
@@ -89,23 +107,13 @@ QString PgConnection::settingsProblem(const QString &conninfo)
 
 bool PgConnection::carriesPassword(const QString &conninfo)
 {
-    char *error = nullptr;
-    const Options options(PQconninfoParse(conninfo.toUtf8().constData(), &error));
-    PQfreemem(error);
-    if (!options)
-        return false;
-    for (const PQconninfoOption *o = options.get(); o->keyword; ++o) {
-        if (qstrcmp(o->keyword, "password") == 0 && o->val)
-            return true;
-    }
-    return false;
+    const Options options = parsed(conninfo);
+    return options && hasPassword(options.get());
 }
 
 QString PgConnection::shown(const QString &conninfo)
 {
-    char *error = nullptr;
-    const Options options(PQconninfoParse(conninfo.toUtf8().constData(), &error));
-    PQfreemem(error);
+    const Options options = parsed(conninfo);
     if (!options)
         return QStringLiteral("(unreadable)");
     QStringList parts;

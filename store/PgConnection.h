@@ -52,6 +52,9 @@ public:
     void close();
     [[nodiscard]] bool isOpen() const;
 
+    // Only for the program's own fixed texts (BEGIN, COMMIT, the schema's
+    // migrations): a migration is several statements in one text, which
+    // PQexecParams does not take. Every value goes through execParams.
     [[nodiscard]] Outcome exec(const char *fixedSql);
     [[nodiscard]] Outcome execParams(const QByteArray &sql, const QList<Param> &params,
                                      QList<Row> *rows = nullptr);
